@@ -1,0 +1,127 @@
+// The OS layer: everything above it is portable code. One implementation per OS
+// (win32.cpp, posix.cpp); nothing else includes OS headers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace plat {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+inline constexpr bool kIsWindows = true;
+#else
+inline constexpr char kPathSeparator = '/';
+inline constexpr bool kIsWindows = false;
+#endif
+
+// Windows-style attribute flags. On POSIX the low 16 bits carry these flags and the
+// high 16 bits the permission bits (mode & 07777).
+inline constexpr uint32_t kAttrReadOnly = 0x1;
+inline constexpr uint32_t kAttrHidden = 0x2;
+inline constexpr uint32_t kAttrSystem = 0x4;
+inline constexpr uint32_t kAttrFolder = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
+inline constexpr uint32_t kAttrInvalid = 0xFFFFFFFFu;
+
+// A time the system does not know (or that lies outside the signed 32-bit range).
+inline constexpr int32_t kNoTime = -1;
+inline constexpr int64_t kNoExactTime = INT64_MIN;
+
+struct FindData {
+    uint32_t attributes = 0;
+    int32_t creationTime = kNoTime;  // seconds since 1970 UTC, or kNoTime
+    int32_t lastAccessTime = kNoTime;
+    int32_t lastWriteTime = kNoTime;
+    uint32_t size = 0;        // low 32 bits of the size, as the find data delivers it
+    uint64_t fullSize = 0;    // the whole size
+    // The same three times at full precision (nanoseconds since 1970 UTC), so that a
+    // copy can carry them exactly; kNoExactTime where unknown.
+    int64_t creationNs = kNoExactTime;
+    int64_t lastAccessNs = kNoExactTime;
+    int64_t lastWriteNs = kNoExactTime;
+    char name[260] = {};
+};
+
+struct FindState;
+using FindHandle = FindState*;  // nullptr: no search open
+
+// Wildcards (* and ?) in the last component list that folder with Windows matching
+// rules ("*.*" matches every name); "." and ".." are delivered. Without wildcards the
+// one entry is found. Returns nullptr when nothing matches.
+FindHandle findFirst(const char* pattern, FindData& out);
+bool findNext(FindHandle handle, FindData& out);
+void findClose(FindHandle handle);
+
+uint32_t getAttributes(const char* path);  // kAttrInvalid on failure
+// 0 means "none": the entry can then be overwritten or removed.
+bool setAttributes(const char* path, uint32_t attributes);
+
+// Sets the three times of a file (nanoseconds since 1970 UTC); kNoExactTime leaves
+// that time as it is. POSIX cannot set a creation time and leaves it.
+bool setFileTimes(const char* path, int64_t creationNs, int64_t lastAccessNs,
+                  int64_t lastWriteNs);
+
+bool makeFolder(const char* path);
+bool removeFolder(const char* path);    // an empty folder, or a link to a folder
+bool removeFileEntry(const char* path);  // a file or a link to a file
+
+// Writes the current drive and folder into out (size bytes with terminator); false and
+// an empty text when it does not fit.
+bool currentFolder(char* out, size_t size);
+int changeFolder(const char* path);  // 0 on success, -1 on failure
+bool selectDrive(int driveNumber);   // 1 = A:; POSIX has no drives and answers false
+
+inline constexpr int kDriveUnknown = 0;
+inline constexpr int kDriveNoRootDir = 1;
+inline constexpr int kDriveRemovable = 2;
+inline constexpr int kDriveFixed = 3;
+inline constexpr int kDriveRemote = 4;
+// root as "C:" or "C:\"; on POSIX "/" is a fixed disk's root.
+int driveType(const char* root);
+
+// Identity of a file system object (following links), to recognise the same folder
+// reached by two paths.
+struct FileId {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileId&) const = default;
+};
+bool fileIdentity(const char* path, FileId& out);
+
+// Network connections, behind a seam that tests replace.
+inline constexpr unsigned long kNoError = 0;
+inline constexpr unsigned long kErrorConnectionUnavail = 1201;
+inline constexpr unsigned long kErrorNotConnected = 2250;
+inline constexpr unsigned long kConnectUpdateProfile = 0x1;
+struct NetworkApi {
+    // WNetGetConnectionA: remote receives the remote name (also the remembered one on
+    // kErrorConnectionUnavail); length is the room in remote.
+    unsigned long (*getConnection)(const char* localName, char* remote, unsigned long* length);
+    // WNetAddConnection2A for a disk resource, no password and user name.
+    unsigned long (*addConnection)(const char* localName, const char* remoteName,
+                                   unsigned long flags);
+};
+const NetworkApi& network();
+// Replaces the network services (tests); nullptr restores the real ones.
+void setNetworkApi(const NetworkApi* api);
+
+// Local breakdown of a calendar time, as struct tm gives it.
+struct LocalTime {
+    int year;    // years since 1900
+    int month;   // 0-11
+    int day;     // 1-31
+    int hour, minute, second;
+    int weekday;  // 0 = Sunday
+};
+int64_t currentCalendarTime();  // seconds since 1970 UTC
+bool localBreakdown(int64_t calendarTime, LocalTime& out);
+
+// One key without echo. At end of input (POSIX) returns at once with -1.
+int readKey();
+
+// Start-up of the runtime for the process (console mode, error dialogs off, ...).
+bool startUp();
+
+}  // namespace plat
