@@ -1,0 +1,262 @@
+// Recursive listings into the walker's entry list, and the removal of folder trees.
+// A removal never leaves the tree it removes: symbolic links and junctions inside it
+// are deleted as links, and nothing behind them is listed, changed or deleted.
+#include <cstring>
+#include <vector>
+
+#include "fs/dirwalker.h"
+#include "fs/fileops.h"
+#include "fs/paths.h"
+
+namespace {
+
+bool isDotOrDotDot(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+bool isLinkAttr(uint32_t attributes) {
+    return attributes != plat::kAttrInvalid && (attributes & plat::kAttrReparsePoint) != 0;
+}
+
+// One pass over a folder. Files go to `files` (texts stored in fileTexts), subfolders
+// other than "." and ".." to `folders` (texts in folderTexts); either store may be
+// nullptr to leave that kind out. One pass instead of a counting and a filling pass:
+// an entry that appears meanwhile cannot find the list short of room. A folder that
+// cannot be searched yields nothing. False only when memory ran out.
+bool scanFolder(const std::string& folder, int32_t depth, EntryList* fileTexts,
+                std::vector<DirEntry>& files, EntryList* folderTexts,
+                std::vector<DirEntry>& folders) {
+    std::string pattern = folder.empty() ? std::string("*.*") : joinPath(folder, "*.*");
+    if (pattern.size() > kMaxPathText) return true;
+    trialSearch(pattern);
+    plat::FindData found;
+    plat::FindHandle search = plat::findFirst(pattern.c_str(), found);
+    if (!search) return true;
+
+    std::string path = folder.empty() ? std::string() : joinPath(folder, "");
+    const size_t prefix = path.size();
+    bool ok = true;
+    do {
+        const bool isFolder = (found.attributes & plat::kAttrFolder) != 0;
+        EntryList* texts = isFolder ? folderTexts : fileTexts;
+        if (!texts || (isFolder && isDotOrDotDot(found.name))) continue;
+        path.resize(prefix);
+        path += found.name;
+        // A path that does not fit is left out: a shortened one names another entry.
+        if (path.size() > kMaxPathText) continue;
+        const char* text = texts->storeText(path);
+        if (!text) {
+            ok = false;
+            break;
+        }
+        DirEntry e{};
+        e.pathText = text;
+        e.folderLength = static_cast<uint16_t>(folder.size());
+        e.nameOffset = static_cast<uint16_t>(prefix);
+        e.size = isFolder ? 0 : found.size;
+        e.attributes = found.attributes;
+        e.depth = isFolder ? 0 : depth;
+        e.isFolder = isFolder ? 1 : 0;
+        e.modified = timestampFromCalendarTime(found.lastWriteTime);
+        (isFolder ? folders : files).push_back(e);
+    } while (plat::findNext(search, found));
+    plat::findClose(search);
+    return ok;
+}
+
+// Appends the records behind the list's present slots; false (list empty) when the
+// list cannot grow.
+bool appendEntries(EntryList& list, const std::vector<DirEntry>& records) {
+    if (records.empty()) return true;
+    int32_t start = list.count();
+    if (!list.grow(static_cast<int32_t>(records.size()), sizeof(DirEntry))) return false;
+    for (size_t i = 0; i < records.size(); ++i)
+        list.put(start + static_cast<int32_t>(i), &records[i]);
+    return true;
+}
+
+// The root of the volume a path lies on, as the drive-type query takes it; empty for a
+// network share.
+std::string volumeRootOf(const std::string& path) {
+    if (!plat::kIsWindows) return "/";
+    if (path.size() >= 2 && path[1] == ':') return std::string{path[0], ':', '\\'};
+    if (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
+        (path[1] == '\\' || path[1] == '/'))
+        return std::string();
+    std::string current = getCurrentFolder();
+    if (current.size() >= 2 && current[1] == ':') return std::string{current[0], ':', '\\'};
+    return std::string();
+}
+
+// A fixed disk's root, also when spelt another way ("//", "/.", "C:\.", a link to it):
+// removing it would wipe the disk.
+bool isFixedDiskRoot(const std::string& path) {
+    if (path.size() >= 2 && path.size() <= 3 && path[1] == ':') {
+        const char drive[3] = {path[0], ':', '\0'};
+        if (plat::driveType(drive) == plat::kDriveFixed) return true;
+    }
+    std::string root = volumeRootOf(path);
+    if (root.empty()) return false;
+    plat::FileId entryId, rootId;
+    if (!plat::fileIdentity(path.c_str(), entryId) || !plat::fileIdentity(root.c_str(), rootId))
+        return false;
+    return entryId == rootId && plat::driveType(root.c_str()) == plat::kDriveFixed;
+}
+
+// Deletion of a file the file system can take by this text: attributes cleared first
+// so that read-only, hidden and system files go like any other; a link is deleted as
+// itself and its target's attributes are left alone.
+bool deleteFileHere(const std::string& target) {
+    uint32_t attributes = plat::getAttributes(target.c_str());
+    if (attributes != plat::kAttrInvalid && (attributes & plat::kAttrFolder) == 0) {
+        if (!isLinkAttr(attributes)) plat::setAttributes(target.c_str(), 0);
+        plat::removeFileEntry(target.c_str());
+    }
+    return !fileExists(target);
+}
+
+// removeTree's deletion of a listed file: what the listing learnt about the entry saves
+// asking again, and nobody looks at the outcome.
+void deleteListedFile(const DirEntry& e) {
+    const char* path = e.path();
+    if (std::strlen(path) > kLongPathLimit) {
+        removeFile(path);
+        return;
+    }
+    if (!e.isLink()) plat::setAttributes(path, 0);
+    plat::removeFileEntry(path);
+}
+
+}  // namespace
+
+// ---- listings --------------------------------------------------------------------
+
+int32_t DirWalker::listFolderFiles(std::string folder, int32_t start, int32_t depth) {
+    completeDriveRoot(folder);
+    if (start != entries_.count()) return 0;
+    std::vector<DirEntry> files, none;
+    if (!scanFolder(folder, depth, &entries_, files, nullptr, none) ||
+        !appendEntries(entries_, files)) {
+        entries_.free();
+        return 0;
+    }
+    return static_cast<int32_t>(files.size());
+}
+
+int32_t DirWalker::listFolderSubfolders(std::string folder) {
+    completeDriveRoot(folder);
+    std::vector<DirEntry> none, folders;
+    if (!scanFolder(folder, 0, nullptr, none, &entries_, folders) ||
+        !appendEntries(entries_, folders)) {
+        entries_.free();
+        return 0;
+    }
+    return static_cast<int32_t>(folders.size());
+}
+
+int32_t DirWalker::listTreeFiles(std::string root) {
+    completeDriveRoot(root);
+    int32_t before = entries_.count();
+    bool failed = false;
+    listTreeLevel(root, 0, failed);
+    if (failed) {
+        // The removal must not act on paths that were not stored: nothing is listed.
+        entries_.free();
+        return 0;
+    }
+    return entries_.count() - before;
+}
+
+// Each subfolder's tree before the folder's own files; a link to a folder is not
+// entered, so a listing never leaves the tree.
+int32_t DirWalker::listTreeLevel(const std::string& folder, int32_t depth, bool& failed) {
+    EntryList folderTexts;
+    std::vector<DirEntry> files, folders;
+    if (!scanFolder(folder, depth, &entries_, files, &folderTexts, folders)) {
+        failed = true;
+        return 0;
+    }
+    int32_t total = 0;
+    for (const DirEntry& sub : folders) {
+        if (sub.isLink()) continue;
+        total += listTreeLevel(sub.path(), depth + 1, failed);
+        if (failed) return 0;
+    }
+    if (!appendEntries(entries_, files)) {
+        failed = true;
+        return 0;
+    }
+    return total + static_cast<int32_t>(files.size());
+}
+
+// ---- removal ---------------------------------------------------------------------
+
+int32_t DirWalker::removeTree(std::string path) {
+    completeDriveRoot(path);
+    if (!folderExists(path)) return 0;
+    if (isFixedDiskRoot(path)) return 1;
+    if (isLinkAttr(plat::getAttributes(path.c_str()))) {
+        // The tree is the link itself: what it points to is somebody else's.
+        plat::removeFolder(path.c_str());
+        return 0;
+    }
+
+    entries_.free();
+    const int32_t n = listTreeFiles(path);
+    for (int32_t i = 0; i < n; ++i)
+        if (const DirEntry* e = entry(i)) deleteListedFile(*e);
+    entries_.free();
+
+    DirWalker level;
+    const int32_t m = level.listFolderSubfolders(path);
+    for (int32_t i = 0; i < m; ++i)
+        if (const char* sub = level.entryPath(i)) removeFolders(sub);
+    level.reset();
+    removeFolders(path);
+    return n;
+}
+
+bool removeFile(const std::string& path) {
+    if (!isLongPath(path)) return deleteFileHere(path);
+
+    // The long-path rule: from inside the file's folder, by its bare name.
+    size_t cut = path.find_last_of("\\/");
+    if (cut == std::string::npos) return deleteFileHere(path);
+    std::string folder = path.substr(0, cut == 0 ? 1 : cut);
+    completeDriveRoot(folder);  // "C:" alone would mean the drive's current folder
+    // The raw last component: a name ending in a dot must not lose it and name
+    // another file.
+    std::string name = path.substr(cut + 1);
+    std::string saved = getCurrentFolder();
+    if (saved.empty()) return deleteFileHere(path);  // no way back: stay here
+    bool gone;
+    if (changeToFolder(folder) == 0) {
+        gone = deleteFileHere(name);
+    } else {
+        // Not in the file's folder: a file of that name here is a different one.
+        gone = !fileExists(path);
+    }
+    changeToFolder(saved);
+    return gone;
+}
+
+bool removeFolders(std::string path) {
+    completeDriveRoot(path);
+    if (!folderExists(path)) return true;
+    if (isFixedDiskRoot(path)) return false;
+    if (isLinkAttr(plat::getAttributes(path.c_str()))) {
+        plat::removeFolder(path.c_str());
+        return !folderExists(path);
+    }
+    plat::setAttributes(path.c_str(), 0);
+    plat::removeFolder(path.c_str());
+    if (!folderExists(path)) return true;
+
+    DirWalker level;
+    const int32_t m = level.listFolderSubfolders(path);
+    for (int32_t i = 0; i < m; ++i)
+        if (const char* sub = level.entryPath(i)) removeFolders(sub);
+    level.reset();
+    plat::removeFolder(path.c_str());
+    return !folderExists(path);
+}
