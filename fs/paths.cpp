@@ -81,7 +81,10 @@ std::string getCurrentFolder() {
 }
 
 int changeToFolder(const std::string& path) {
-    if (!path.empty()) plat::selectDrive(static_cast<unsigned char>(path[0]) - 64);
+    // Only A to Z name a drive; the runtime treats other numbers as a fault, not as a
+    // failure to ignore.
+    int drive = path.empty() ? 0 : static_cast<unsigned char>(path[0]) - 64;
+    if (drive >= 1 && drive <= 26) plat::selectDrive(drive);
     return plat::changeFolder(path.c_str());
 }
 
