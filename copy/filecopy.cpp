@@ -1,0 +1,171 @@
+#include "copy/filecopy.h"
+
+#include <cstdio>
+#include <new>
+
+#include "fs/fileops.h"
+#include "fs/paths.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr size_t kBlockSize = 100000;
+
+// One side of a copy. A long path is used by its bare name from inside its folder; a
+// short one by its full text from the folder at entry, so a relative path keeps its
+// meaning while the other side is long.
+struct Side {
+    std::string full;
+    bool isLong = false;
+    std::string folder;
+    std::string work;
+};
+
+// Keeps track of the current folder while a side is long and restores the one at entry
+// on every exit.
+class FolderSwitch {
+public:
+    FolderSwitch(const Side& source, const Side& target)
+        : active_(source.isLong || target.isLong) {
+        if (active_) saved_ = getCurrentFolder();
+    }
+    ~FolderSwitch() {
+        if (active_ && where_ != nullptr) changeToFolder(saved_);
+    }
+    FolderSwitch(const FolderSwitch&) = delete;
+    FolderSwitch& operator=(const FolderSwitch&) = delete;
+
+    // Without a folder at entry there is no way back: a long side is then not touched.
+    bool usable() const { return !active_ || !saved_.empty(); }
+
+    // Makes the side's work name valid. Always passes through the folder at entry, so a
+    // relative folder of either side is reached from where the call began.
+    bool enter(const Side& side) {
+        if (!active_ || where_ == &side) return true;
+        if (where_ != nullptr && changeToFolder(saved_) != 0) return false;
+        where_ = nullptr;
+        if (side.isLong && changeToFolder(side.folder) != 0) return false;
+        where_ = &side;
+        return true;
+    }
+
+private:
+    bool active_;
+    std::string saved_;
+    const Side* where_ = nullptr;  // the side whose folder is current; null: the one at entry
+};
+
+Side makeSide(const std::string& path) {
+    Side s;
+    s.full = path;
+    s.isLong = isLongPath(path);
+    if (s.isLong) {
+        s.folder = folderOf(path);
+        s.work = fileNameOf(path);
+    } else {
+        s.work = path;
+    }
+    return s;
+}
+
+// A missing time takes the last-write time, as the find data of a file on a volume
+// without creation or access times suggests.
+int64_t orWriteTime(int64_t ns, int64_t writeNs) { return ns == plat::kNoExactTime ? writeNs : ns; }
+
+// Attribute bits that describe the entry rather than settable state.
+uint32_t settableAttributes(uint32_t attributes) {
+    return attributes & ~(plat::kAttrFolder | plat::kAttrReparsePoint);
+}
+
+}  // namespace
+
+CopyResult copyOneFile(const std::string& sourcePath, const std::string& targetPath) {
+    // A path beyond the capacity would have to be cut and would then name another file.
+    if (sourcePath.size() > kMaxPathText || targetPath.size() > kMaxPathText) return CopyFailed;
+
+    const Side source = makeSide(sourcePath);
+    const Side target = makeSide(targetPath);
+    FolderSwitch folders(source, target);
+    if (!folders.usable()) return CopyFailed;
+
+    // The walker created the target's folder; a long one is made once more here because
+    // its creation works on the full text and may have needed the parents first.
+    if (target.isLong) makeFolderPath(target.folder);
+
+    if (!folders.enter(source)) return SourceMissing;
+    plat::FindData found;
+    plat::FindHandle search = plat::findFirst(source.work.c_str(), found);
+    if (search == nullptr) return SourceMissing;
+    plat::findClose(search);
+    // A folder of that name is no file to copy; it is never opened as one.
+    if (found.attributes & plat::kAttrFolder) return CopyFailed;
+
+    // Times of the source as they were before its content was read: a file changed while
+    // it is copied then looks newer than its copy, and the next run copies it again.
+    const int64_t writeNs = found.lastWriteNs;
+    const int64_t accessNs = orWriteTime(found.lastAccessNs, writeNs);
+    const int64_t creationNs = orWriteTime(found.creationNs, writeNs);
+    const uint32_t sourceAttributes = plat::getAttributes(source.work.c_str());
+
+    char* buffer = new (std::nothrow) char[kBlockSize];
+    if (buffer == nullptr) return CopyFailed;
+    struct BufferRelease {
+        char* p;
+        ~BufferRelease() { delete[] p; }
+    } release{buffer};
+
+    // The source is opened before the target is touched, so a source that cannot be read
+    // leaves an existing target exactly as it was.
+    FILE* in = openWithReconnect(source.work, "rb");
+    if (in == nullptr) return CopyFailed;
+
+    if (!folders.enter(target)) {
+        std::fclose(in);
+        return CopyFailed;
+    }
+    if (fileExists(target.work)) {
+        uint32_t existing = plat::getAttributes(target.work.c_str());
+        if (existing != plat::kAttrInvalid &&
+            (existing & (plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem)))
+            plat::setAttributes(target.work.c_str(), 0);
+    }
+    FILE* out = openWithReconnect(target.work, "wb");
+    if (out == nullptr) {
+        std::fclose(in);
+        return CopyFailed;
+    }
+
+    // Both streams stay open to the end: an open stream does not depend on the current
+    // folder. The content is read to its end, whatever size the listing showed.
+    bool ok = true;
+    for (;;) {
+        size_t got = std::fread(buffer, 1, kBlockSize, in);
+        if (got > 0 && std::fwrite(buffer, 1, got, out) != got) {
+            ok = false;
+            break;
+        }
+        if (got < kBlockSize) {
+            ok = !std::ferror(in);
+            break;
+        }
+    }
+    std::fclose(in);
+    // Closing writes the last buffered bytes: a full disk may show only here.
+    if (std::fclose(out) != 0) ok = false;
+    if (!ok) {
+        std::remove(target.work.c_str());
+        return CopyFailed;
+    }
+
+    // Times before attributes: a read-only target could not be opened for its times.
+    if (writeNs != plat::kNoExactTime)
+        plat::setFileTimes(target.work.c_str(), creationNs, accessNs, writeNs);
+    if (sourceAttributes != plat::kAttrInvalid)
+        plat::setAttributes(target.work.c_str(), settableAttributes(sourceAttributes));
+
+    plat::FindData check;
+    plat::FindHandle probe = plat::findFirst(target.work.c_str(), check);
+    if (probe == nullptr) return CopyFailed;
+    plat::findClose(probe);
+    return Copied;
+}
