@@ -132,3 +132,6 @@ bool removeFile(const std::string& path);
 // Removes a folder and, recursively, its emptied subfolders; files are not deleted.
 // True when the folder is gone or did not exist.
 bool removeFolders(std::string path);
+// A fixed disk's root however it is spelt ("C:", "C:\.", "//", "/.", a link to it):
+// the removals refuse it.
+bool isFixedDiskRoot(const std::string& path);

@@ -88,21 +88,6 @@ std::string volumeRootOf(const std::string& path) {
     return std::string();
 }
 
-// A fixed disk's root, also when spelt another way ("//", "/.", "C:\.", a link to it):
-// removing it would wipe the disk.
-bool isFixedDiskRoot(const std::string& path) {
-    if (path.size() >= 2 && path.size() <= 3 && path[1] == ':') {
-        const char drive[3] = {path[0], ':', '\0'};
-        if (plat::driveType(drive) == plat::kDriveFixed) return true;
-    }
-    std::string root = volumeRootOf(path);
-    if (root.empty()) return false;
-    plat::FileId entryId, rootId;
-    if (!plat::fileIdentity(path.c_str(), entryId) || !plat::fileIdentity(root.c_str(), rootId))
-        return false;
-    return entryId == rootId && plat::driveType(root.c_str()) == plat::kDriveFixed;
-}
-
 // Deletion of a file the file system can take by this text: attributes cleared first
 // so that read-only, hidden and system files go like any other; a link is deleted as
 // itself and its target's attributes are left alone.
@@ -128,6 +113,21 @@ void deleteListedFile(const DirEntry& e) {
 }
 
 }  // namespace
+
+// A fixed disk's root, also when spelt another way ("//", "/.", "C:\.", a link to it):
+// removing it would wipe the disk.
+bool isFixedDiskRoot(const std::string& path) {
+    if (path.size() >= 2 && path.size() <= 3 && path[1] == ':') {
+        const char drive[3] = {path[0], ':', '\0'};
+        if (plat::driveType(drive) == plat::kDriveFixed) return true;
+    }
+    std::string root = volumeRootOf(path);
+    if (root.empty()) return false;
+    plat::FileId entryId, rootId;
+    if (!plat::fileIdentity(path.c_str(), entryId) || !plat::fileIdentity(root.c_str(), rootId))
+        return false;
+    return entryId == rootId && plat::driveType(root.c_str()) == plat::kDriveFixed;
+}
 
 // ---- listings --------------------------------------------------------------------
 
