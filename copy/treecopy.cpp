@@ -123,6 +123,13 @@ void copyFiles(DirWalker& walker, std::string& source, const std::string& destin
     } while (walker.nextFile());
 }
 
+// Last, so that a read-only source folder does not keep its copy from being filled. A
+// source folder without attributes (missing) leaves the destination as it is.
+void finishLevel(const std::string& destination, uint32_t sourceAttributes) {
+    if (sourceAttributes != plat::kAttrInvalid && fitsPath(destination))
+        plat::setAttributes(destination.c_str(), settableAttributes(sourceAttributes));
+}
+
 void copyLevel(std::string source, const std::string& destination, Walk& walk, bool top);
 
 void copySubfolders(DirWalker& walker, std::string& source, const std::string& destination,
@@ -168,6 +175,16 @@ void copyLevel(std::string source, const std::string& destination, Walk& walk, b
     }
     consoleLine("pruefe %s ...\n", upperAscii(source).c_str());
 
+    // A folder whose search pattern would not fit is reported, never searched under a
+    // cut name and never passed over in silence.
+    if (joinPath(source, "*.*").size() > kMaxPathText) {
+        ++runCounters.filesNotCopied;
+        consoleLine("%s ... FEHLER\n", source.c_str());
+        errorFileLine(walk.errorFilePath, "%s ... FEHLER (nicht kopiert)\n", source.c_str());
+        finishLevel(destination, sourceAttributes);
+        return;
+    }
+
     copyFiles(walker, source, destination, savedFolder, walk);
     walker.closeSearch();
     changeToFolder(savedFolder);
@@ -180,10 +197,7 @@ void copyLevel(std::string source, const std::string& destination, Walk& walk, b
 
     copySubfolders(walker, source, destination, inOwnOutput, walk);
 
-    // Last, so that a read-only source folder does not keep its copy from being filled.
-    // A source folder without attributes (missing) leaves the destination as it is.
-    if (sourceAttributes != plat::kAttrInvalid && fitsPath(destination))
-        plat::setAttributes(destination.c_str(), settableAttributes(sourceAttributes));
+    finishLevel(destination, sourceAttributes);
     if (sourceKnown) walk.ancestors.pop_back();
 }
 
