@@ -13,9 +13,9 @@
 #include <cstring>
 #include <filesystem>
 
-namespace e2e {
+#include "support/tempdir.h"
 
-namespace {
+namespace e2e {
 
 std::string normaliseLineEnds(const std::string& text) {
     std::string out;
@@ -26,6 +26,12 @@ std::string normaliseLineEnds(const std::string& text) {
     }
     return out;
 }
+
+std::string readProgramText(const std::string& hostPath) {
+    return normaliseLineEnds(readFile(hostPath));
+}
+
+namespace {
 
 // Standard input comes from a file, not a pipe: its shared offset tells afterwards how
 // many bytes the program took.

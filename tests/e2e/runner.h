@@ -30,6 +30,11 @@ struct ProcessResult {
 
 ProcessResult runProcess(const ProcessSpec& spec);
 
+// CR LF -> LF: Windows text mode writes CR LF to the console and to the error file.
+std::string normaliseLineEnds(const std::string& text);
+// A text file the program wrote (the error file, say), with its line ends normalised.
+std::string readProgramText(const std::string& hostPath);
+
 enum class Flavour { Native, Wine };
 
 // Extras of one run of the program.

@@ -142,7 +142,7 @@ TEST_P(StartTest, OverlongTargetEndsTheRunBeforeAnythingIsTouched) {
         "Zielpfad " + programPath(target) + " ... FEHLER (Pfad zu lang, Datensicherung abgebrochen)\n";
     EXPECT_EQ(r.out, "\nVAULTIX.EXE V2.0\n" + line);
     EXPECT_EQ(r.exitCode, 1) << "a scheduler must see that nothing was backed up";
-    EXPECT_NE(readFile(errorFile).find(line), std::string::npos);
+    EXPECT_NE(e2e::readProgramText(errorFile).find(line), std::string::npos);
     EXPECT_FALSE(exists(target));
 }
 
