@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -56,20 +57,61 @@ bool toFileTime(int64_t ns, FILETIME& out) {
     return true;
 }
 
-void fill(const WIN32_FIND_DATAA& w, FindData& out) {
+void fillCommon(DWORD attributes, const FILETIME& created, const FILETIME& accessed,
+                const FILETIME& written, DWORD sizeHigh, DWORD sizeLow, FindData& out) {
     out = FindData{};
-    out.attributes = w.dwFileAttributes;
-    out.creationTime = toSeconds32(w.ftCreationTime);
-    out.lastAccessTime = toSeconds32(w.ftLastAccessTime);
-    out.lastWriteTime = toSeconds32(w.ftLastWriteTime);
-    out.creationNs = toNs(w.ftCreationTime);
-    out.lastAccessNs = toNs(w.ftLastAccessTime);
-    out.lastWriteNs = toNs(w.ftLastWriteTime);
-    out.size = w.nFileSizeLow;
-    out.fullSize = (static_cast<uint64_t>(w.nFileSizeHigh) << 32) | w.nFileSizeLow;
+    out.attributes = attributes;
+    out.creationTime = toSeconds32(created);
+    out.lastAccessTime = toSeconds32(accessed);
+    out.lastWriteTime = toSeconds32(written);
+    out.creationNs = toNs(created);
+    out.lastAccessNs = toNs(accessed);
+    out.lastWriteNs = toNs(written);
+    out.size = sizeLow;
+    out.fullSize = (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow;
+}
+
+void fill(const WIN32_FIND_DATAA& w, FindData& out) {
+    fillCommon(w.dwFileAttributes, w.ftCreationTime, w.ftLastAccessTime, w.ftLastWriteTime,
+               w.nFileSizeHigh, w.nFileSizeLow, out);
     static_assert(sizeof out.name >= sizeof w.cFileName);
     std::memcpy(out.name, w.cFileName, sizeof w.cFileName);
     out.name[sizeof out.name - 1] = '\0';
+}
+
+void fill(const WIN32_FIND_DATAW& w, FindData& out) {
+    fillCommon(w.dwFileAttributes, w.ftCreationTime, w.ftLastAccessTime, w.ftLastWriteTime,
+               w.nFileSizeHigh, w.nFileSizeLow, out);
+    // The same code page conversion the ANSI functions make.
+    int n = WideCharToMultiByte(CP_ACP, 0, w.cFileName, -1, out.name,
+                                static_cast<int>(sizeof out.name), nullptr, nullptr);
+    if (n <= 0) out.name[0] = '\0';
+    out.name[sizeof out.name - 1] = '\0';
+}
+
+// The ANSI functions stop at MAX_PATH characters (CreateDirectoryA 12 earlier), but the
+// folder listings, removals and creations work on full path texts, which a deep archive
+// tree makes longer. Such paths go to the wide functions as "\\?\" paths, made
+// absolute and normalised first because that form is taken literally.
+constexpr size_t kLongFrom = MAX_PATH - 12;
+
+bool isLong(const char* path) { return std::strlen(path) >= kLongFrom; }
+
+std::wstring longForm(const char* path) {
+    int n = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), n);
+    wide.resize(static_cast<size_t>(n - 1));
+    if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+    DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return {};
+    std::wstring full(need, L'\0');
+    DWORD got = GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need) return {};
+    full.resize(got);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }
 
 unsigned long realGetConnection(const char* localName, char* remote, unsigned long* length) {
@@ -95,27 +137,45 @@ const NetworkApi* activeNetwork = &kRealNetwork;
 
 // Opens an existing file or folder (folders need backup semantics) for the given access.
 HANDLE openEntry(const char* path, DWORD access, DWORD share) {
-    return CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS;
+    if (isLong(path)) {
+        return CreateFileW(longForm(path).c_str(), access, share, nullptr, OPEN_EXISTING, kFlags,
+                           nullptr);
+    }
+    return CreateFileA(path, access, share, nullptr, OPEN_EXISTING, kFlags, nullptr);
 }
 
 }  // namespace
 
 struct FindState {
     HANDLE handle;
+    bool wide;  // opened on a long path through the wide functions
 };
 
 FindHandle findFirst(const char* pattern, FindData& out) {
     if (!pattern || !*pattern) return nullptr;
+    if (isLong(pattern)) {
+        WIN32_FIND_DATAW w;
+        HANDLE h = FindFirstFileW(longForm(pattern).c_str(), &w);
+        if (h == INVALID_HANDLE_VALUE) return nullptr;
+        fill(w, out);
+        return new FindState{h, true};
+    }
     WIN32_FIND_DATAA w;
     HANDLE h = FindFirstFileA(pattern, &w);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     fill(w, out);
-    return new FindState{h};
+    return new FindState{h, false};
 }
 
 bool findNext(FindHandle handle, FindData& out) {
     if (!handle) return false;
+    if (handle->wide) {
+        WIN32_FIND_DATAW w;
+        if (!FindNextFileW(handle->handle, &w)) return false;
+        fill(w, out);
+        return true;
+    }
     WIN32_FIND_DATAA w;
     if (!FindNextFileA(handle->handle, &w)) return false;
     fill(w, out);
@@ -128,7 +188,10 @@ void findClose(FindHandle handle) {
     delete handle;
 }
 
-uint32_t getAttributes(const char* path) { return GetFileAttributesA(path); }
+uint32_t getAttributes(const char* path) {
+    if (isLong(path)) return GetFileAttributesW(longForm(path).c_str());
+    return GetFileAttributesA(path);
+}
 
 bool setAttributes(const char* path, uint32_t attributes) {
     // Only these can be set; the folder and reparse-point bits of a find record are
@@ -139,6 +202,7 @@ bool setAttributes(const char* path, uint32_t attributes) {
                                 FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     DWORD value = attributes & kSettable;
     if (value == 0) value = FILE_ATTRIBUTE_NORMAL;
+    if (isLong(path)) return SetFileAttributesW(longForm(path).c_str(), value) != 0;
     return SetFileAttributesA(path, value) != 0;
 }
 
@@ -161,12 +225,21 @@ bool setFileTimes(const char* path, int64_t creationNs, int64_t lastAccessNs,
     return ok != 0;
 }
 
-bool makeFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool makeFolder(const char* path) {
+    if (isLong(path)) return CreateDirectoryW(longForm(path).c_str(), nullptr) != 0;
+    return CreateDirectoryA(path, nullptr) != 0;
+}
 
-// RemoveDirectoryA removes a junction or a folder link itself, never its target.
-bool removeFolder(const char* path) { return RemoveDirectoryA(path) != 0; }
+// RemoveDirectory removes a junction or a folder link itself, never its target.
+bool removeFolder(const char* path) {
+    if (isLong(path)) return RemoveDirectoryW(longForm(path).c_str()) != 0;
+    return RemoveDirectoryA(path) != 0;
+}
 
-bool removeFileEntry(const char* path) { return DeleteFileA(path) != 0; }
+bool removeFileEntry(const char* path) {
+    if (isLong(path)) return DeleteFileW(longForm(path).c_str()) != 0;
+    return DeleteFileA(path) != 0;
+}
 
 bool currentFolder(char* out, size_t size) {
     if (size == 0) return false;

@@ -222,6 +222,73 @@ struct TimeCase {
 
 constexpr int64_t kNs = 1000000000LL;
 
+// Restores the current folder even when a check fails halfway.
+class CurrentFolderGuard {
+public:
+    CurrentFolderGuard() { plat::currentFolder(saved_, sizeof saved_); }
+    ~CurrentFolderGuard() { plat::changeFolder(saved_); }
+    const char* saved() const { return saved_; }
+
+private:
+    char saved_[4096] = {};
+};
+
+// Listings, folder creation and removal work on full path texts, which a deep archive
+// tree makes longer than the classic 260 characters.
+TEST(Platform, PathsBeyondTwoHundredSixtyCharacters) {
+    TempDir tmp;
+    std::string folder = tmp.path();
+    std::vector<std::string> chain;
+    for (char c : {'a', 'b', 'c', 'd'}) {
+        folder += separator() + std::string(60, c);
+        ASSERT_TRUE(plat::makeFolder(folder.c_str())) << folder.size();
+        chain.push_back(folder);
+    }
+    ASSERT_GT(folder.size(), 260u);
+    // A file with a long path, written from inside its (still short) folder.
+    const std::string fileName(60, 'f');
+    {
+        CurrentFolderGuard guard;
+        ASSERT_EQ(plat::changeFolder(chain[2].c_str()), 0);
+        writeFile(fileName, "12345");
+    }
+    const std::string file = chain[2] + separator() + fileName;
+    ASSERT_GT(file.size(), 260u);
+
+    EXPECT_EQ(listNames(chain[2] + separator() + "*"),
+              (std::set<std::string>{".", "..", std::string(60, 'd'), fileName}));
+    plat::FindData d;
+    ASSERT_TRUE(findOne(file, d));
+    EXPECT_EQ(std::string(d.name), fileName);
+    EXPECT_EQ(d.size, 5u);
+    // The other separator and a ".." step mean the same entry.
+    std::string roundabout = chain[2] + separator() + ".." + separator() +
+                             std::string(60, 'c') + "/" + fileName;
+    ASSERT_TRUE(findOne(roundabout, d));
+    EXPECT_EQ(d.size, 5u);
+
+    const int64_t when = 1184494830LL * kNs;
+    for (const std::string& path : {file, folder}) {
+        SCOPED_TRACE(path.size());
+        ASSERT_TRUE(plat::setFileTimes(path.c_str(), when, when, when));
+        ASSERT_TRUE(findOne(path, d));
+        EXPECT_EQ(d.lastWriteNs, when);
+        ASSERT_TRUE(plat::setAttributes(path.c_str(), plat::kAttrReadOnly));
+        if (path == file) {  // Wine keeps no read-only flag on a folder
+            EXPECT_NE(attrs(path) & plat::kAttrReadOnly, 0u);
+        }
+        ASSERT_TRUE(plat::setAttributes(path.c_str(), 0));
+        EXPECT_EQ(attrs(path) & plat::kAttrReadOnly, 0u);
+        plat::FileId id;
+        EXPECT_TRUE(plat::fileIdentity(path.c_str(), id));
+    }
+    EXPECT_FALSE(plat::removeFolder(chain[2].c_str()));  // not empty
+    EXPECT_TRUE(plat::removeFileEntry(file.c_str()));
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        EXPECT_TRUE(plat::removeFolder(it->c_str())) << it->size();
+    EXPECT_FALSE(exists(chain[0]));
+}
+
 TEST(Platform, SetFileTimesCarriesTheExactUtcTimes) {
     TempDir tmp;
     const TimeCase cases[] = {
@@ -288,17 +355,6 @@ TEST(Platform, MakeAndRemoveFolders) {
     EXPECT_FALSE(exists(folder));
     EXPECT_FALSE(plat::removeFolder(folder.c_str()));
 }
-
-// Restores the current folder even when a check fails halfway.
-class CurrentFolderGuard {
-public:
-    CurrentFolderGuard() { plat::currentFolder(saved_, sizeof saved_); }
-    ~CurrentFolderGuard() { plat::changeFolder(saved_); }
-    const char* saved() const { return saved_; }
-
-private:
-    char saved_[4096] = {};
-};
 
 TEST(Platform, CurrentFolderRoundTrip) {
     TempDir tmp;
