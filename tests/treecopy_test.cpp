@@ -15,7 +15,9 @@
 
 namespace {
 
-std::vector<std::string> splitLines(const std::string& text) {
+// Lines without their ending; the error file is a text file, with CR LF on Windows.
+std::vector<std::string> splitLines(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -314,7 +316,7 @@ TEST_F(TreeCopy, LinkToAnAncestorEndsTheWalk) {
     std::string line = in(src, "a/zurueck") +
                        " ... uebersprungen (Verweis auf ein uebergeordnetes Verzeichnis)";
     EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1);
-    EXPECT_EQ(readFile(err), line + "\n");
+    EXPECT_EQ(splitLines(readFile(err)), std::vector<std::string>{line});
     EXPECT_EQ(readFile(in(dst, "a/f.txt")), "f");
     EXPECT_FALSE(exists(in(dst, "a/zurueck")));
     expectCounters(2, 1, 1, 0);
@@ -344,7 +346,8 @@ TEST_F(TreeCopy, PathsBeyondTheCapacity) {
     lines = runCopy(source, dst, err);
     EXPECT_EQ(readFile(in(dst, "h.txt")), "h");
     EXPECT_NE(std::find(lines.begin(), lines.end(), in(source, "unten") + " ... FEHLER"), lines.end());
-    EXPECT_EQ(readFile(err), in(source, "unten") + " ... FEHLER (nicht kopiert)\n");
+    EXPECT_EQ(splitLines(readFile(err)),
+              std::vector<std::string>{in(source, "unten") + " ... FEHLER (nicht kopiert)"});
     expectCounters(1, 1, 1, 1);
 }
 #endif
