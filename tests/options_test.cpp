@@ -281,7 +281,7 @@ TEST(StripPathTail, Table) {
         {"", "", ""},
         {"/daten/*.*", "/daten", "/daten/*.*"},
         {"/daten/", "/daten", "/daten/"},
-        {"/daten//", "/daten/", "/daten/"},
+        {"/daten//", "/daten/", "/daten//"},
         {"/", "/", "/"},
         {"/*.*", "/", "/*.*"},
         {"//", "/", "//"},
