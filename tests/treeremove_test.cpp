@@ -329,7 +329,9 @@ TEST(RemoveFolders, FolderWithAFileStaysItsEmptySubfoldersGo) {
 // A file whose full path has exactly `length` characters.
 std::string pathOfLength(const TempDir& tmp, size_t length, const std::string& last = "") {
     std::string folder = tmp.path();
-    while (folder.size() + 1 + 40 + 1 + 1 < length) folder += kSep + std::string(40, 'o');
+    // The folder stays short enough to be entered on Windows; the name takes the rest.
+    const size_t folderLimit = length < 200 ? length - 2 : 200;
+    while (folder.size() + 1 + 40 <= folderLimit) folder += kSep + std::string(40, 'o');
     makeDirs(folder);
     std::string path = folder + kSep;
     if (!last.empty()) {
@@ -341,7 +343,10 @@ std::string pathOfLength(const TempDir& tmp, size_t length, const std::string& l
 }
 
 TEST(RemoveFile, ShortAndLongPathsKeepTheCurrentFolder) {
-    for (size_t length : {size_t{255}, size_t{256}, size_t{400}}) {
+    // Windows cannot enter a folder of more than 259 characters: 400 is for POSIX only.
+    std::vector<size_t> lengths = {255, 256, 300};
+    if (!plat::kIsWindows) lengths.push_back(400);
+    for (size_t length : lengths) {
         SCOPED_TRACE(length);
         TempDir tmp;
         std::string path = pathOfLength(tmp, length);
