@@ -104,17 +104,6 @@ TEST_P(StartTest, UsageEndsWithoutStandardInput) {
     EXPECT_TRUE(isEmptyFolder(work.path()));
 }
 
-TEST_P(StartTest, TwoArgumentsPrintTheBannerAndEndWithZero) {
-    // Neither path exists: at this step nothing may be created.
-    const std::string source = work / "Daten";
-    const std::string target = work / "Sicherung";
-    e2e::ProcessResult r = run({programPath(source), programPath(target) + programSeparator()},
-                               std::nullopt, inWork());
-    EXPECT_EQ(r.out, "\nVAULTIX.EXE V2.0\n");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(isEmptyFolder(work.path()));
-}
-
 TEST_P(StartTest, OverlongSourceIsSkippedWithALineAndTheRunGoesOn) {
     const std::string source = work / "Daten";
     const std::string tooLong = work / std::string(300, 'q');
