@@ -251,6 +251,17 @@ TEST(Platform, PathsBeyondTwoHundredSixtyCharacters) {
         CurrentFolderGuard guard;
         ASSERT_EQ(plat::changeFolder(chain[2].c_str()), 0);
         writeFile(fileName, "12345");
+        // By its bare name from inside the folder, as the long-path rule works: the
+        // name is short, but the path the system makes of it is not.
+        plat::FindData d;
+        ASSERT_TRUE(findOne(fileName, d));
+        EXPECT_EQ(d.size, 5u);
+        ASSERT_TRUE(plat::setAttributes(fileName.c_str(), plat::kAttrReadOnly));
+        EXPECT_NE(attrs(fileName) & plat::kAttrReadOnly, 0u);
+        ASSERT_TRUE(plat::setAttributes(fileName.c_str(), 0));
+        EXPECT_EQ(attrs(fileName) & plat::kAttrReadOnly, 0u);
+        EXPECT_TRUE(plat::makeFolder("inner"));
+        EXPECT_TRUE(plat::removeFolder("inner"));
     }
     const std::string file = chain[2] + separator() + fileName;
     ASSERT_GT(file.size(), 260u);
