@@ -105,7 +105,7 @@ CopyResult copyOneFile(const std::string& sourcePath, const std::string& targetP
     const int64_t writeNs = found.lastWriteNs;
     const int64_t accessNs = orWriteTime(found.lastAccessNs, writeNs);
     const int64_t creationNs = orWriteTime(found.creationNs, writeNs);
-    const uint32_t sourceAttributes = plat::getAttributes(source.work.c_str());
+    const uint32_t sourceAttributes = found.attributes;
 
     char* buffer = new (std::nothrow) char[kBlockSize];
     if (buffer == nullptr) return CopyFailed;
@@ -123,17 +123,21 @@ CopyResult copyOneFile(const std::string& sourcePath, const std::string& targetP
         std::fclose(in);
         return CopyFailed;
     }
-    if (fileExists(target.work)) {
-        uint32_t existing = plat::getAttributes(target.work.c_str());
-        if (existing != plat::kAttrInvalid &&
-            (existing & (plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem)))
-            plat::setAttributes(target.work.c_str(), 0);
-    }
+    // One query tells both whether the target is there and whether it is protected; a
+    // folder of that name keeps its attributes and fails at the open.
+    const uint32_t existing = plat::getAttributes(target.work.c_str());
+    if (existing != plat::kAttrInvalid && !(existing & plat::kAttrFolder) &&
+        (existing & (plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem)))
+        plat::setAttributes(target.work.c_str(), 0);
     FILE* out = openWithReconnect(target.work, "wb");
     if (out == nullptr) {
         std::fclose(in);
         return CopyFailed;
     }
+    // The blocks go straight between the buffer and the files, without a second copy
+    // through the streams' own buffers.
+    std::setvbuf(in, nullptr, _IONBF, 0);
+    std::setvbuf(out, nullptr, _IONBF, 0);
 
     // Both streams stay open to the end: an open stream does not depend on the current
     // folder. The content is read to its end, whatever size the listing showed.
