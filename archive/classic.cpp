@@ -1,5 +1,6 @@
 #include "archive/classic.h"
 
+#include <cstddef>
 #include <vector>
 
 #include "archive/foldertable.h"
@@ -13,8 +14,10 @@
 namespace {
 
 // The date table holds at most 300 entries of names up to 99 characters. The names the
-// run creates have 22 or 24; a longer one is no backup of ours and is left out. When the
-// table is full, a later date replaces the earliest, so the latest backup is never lost.
+// run creates have 22 or 24; a longer one is no backup of ours and is left out with a
+// line that says so. When the table is full, the earliest entry gives way to a later
+// date, so the latest backup, the only one the scheme copies, is never lost; the entries
+// keep their listing order, which decides between equal dates.
 constexpr size_t kDateTableCapacity = 300;
 constexpr size_t kDateNameCapacity = 99;
 
@@ -87,7 +90,12 @@ void resetDateTable() { dateTable.clear(); }
 int32_t dateTableCount() { return static_cast<int32_t>(dateTable.size()); }
 
 void collectArchiveDate(const std::string& upperName, const std::string& listedName) {
-    if (upperName.size() > kDateNameCapacity) return;
+    if (upperName.size() > kDateNameCapacity) {
+        consoleLine("Archivordner %s ... FEHLER (Name laenger als 99 Zeichen, "
+                    "wird im Archivschema nicht beruecksichtigt)\n",
+                    (listedName.empty() ? upperName : listedName).c_str());
+        return;
+    }
     // Positions 8-15 and 17-22 hold the date and the time of the names the run creates.
     std::string text = upperName.size() > 7 ? upperName.substr(7, 8) : std::string();
     if (upperName.size() > 16) text += upperName.substr(16, 6);
@@ -101,7 +109,9 @@ void collectArchiveDate(const std::string& upperName, const std::string& listedN
     size_t earliest = 0;
     for (size_t i = 1; i < dateTable.size(); ++i)
         if (isLater(dateTable[earliest].date, dateTable[i].date)) earliest = i;
-    if (isLater(entry.date, dateTable[earliest].date)) dateTable[earliest] = entry;
+    if (!isLater(entry.date, dateTable[earliest].date)) return;
+    dateTable.erase(dateTable.begin() + static_cast<std::ptrdiff_t>(earliest));
+    dateTable.push_back(entry);
 }
 
 void applyClassicScheme(const RunOptions& options, const Timestamp& shifted, DirWalker& walker) {
