@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -264,7 +265,7 @@ TEST_F(ClassicScheme, PrunesTheOldestCopiesBeforeTheCopy) {
         {"WOCHEN", 5, 1, when(2007, 6, 25, 23)}, {"WOCHEN", 7, 3, when(2007, 6, 25, 23)},
         {"WOCHEN", 4, 0, when(2007, 6, 25, 23)},
     };
-    const std::string previous = std::string("ARCHIV_20070624_230000");  // Sunday
+    const std::string previous = "ARCHIV_20070624_230000";  // Sunday
     int index = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.folder) + " with " + std::to_string(c.present));
@@ -274,8 +275,10 @@ TEST_F(ClassicScheme, PrunesTheOldestCopiesBeforeTheCopy) {
         // Older copies, the oldest in lower case (a folder copied back by hand).
         std::vector<std::string> copies;
         for (int i = 0; i < c.present; ++i) {
-            std::string day = (i + 1 < 10 ? "0" : "") + std::to_string(i + 1);
-            copies.push_back((i == 0 ? "archiv_200601" : "ARCHIV_200601") + day + "_230000");
+            char name[32];
+            std::snprintf(name, sizeof name, "%s_200601%02i_230000", i == 0 ? "archiv" : "ARCHIV",
+                          i + 1);
+            copies.push_back(name);
             backup(c.folder, copies.back());
         }
         if (c.present > 0) {
@@ -298,7 +301,9 @@ TEST_F(ClassicScheme, PrunesTheOldestCopiesBeforeTheCopy) {
         if (c.present > 0) after.push_back("Alt");
         std::sort(after.begin(), after.end());
         EXPECT_EQ(subfolders(at(c.folder)), after);
-        if (c.present > 0) EXPECT_EQ(readFile(joinNative(at(c.folder), "notiz.txt")), "bleibt");
+        if (c.present > 0) {
+            EXPECT_EQ(readFile(joinNative(at(c.folder), "notiz.txt")), "bleibt");
+        }
         EXPECT_EQ(readFile(joinNative(at(c.folder), prev + "/daten.txt")), prev);
     }
 }
