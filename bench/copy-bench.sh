@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Full copy of a tree by vaultix against cp -a and rsync -a, and the removal of an
-# archive against rm -rf, side by side and repeated; prints median times, ratios and
-# peak memory. Run by hand, never as a pass/fail gate.
+# A full backup run of the program (rotation, new archive folder, copy) against cp -a and
+# rsync -a of the same tree, and the removal of an archive by the run's rotation against
+# rm -rf, side by side and repeated; prints median times, ratios and peak memory. Console
+# output goes to /dev/null. Run by hand, never as a pass/fail gate.
 # Usage: bench/copy-bench.sh [build-dir] [repetitions] [small files] [folders] [large files] [MB per large file]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,15 +12,16 @@ files=${3:-20000}
 folders=${4:-2000}
 large=${5:-3}
 largeMb=${6:-300}
-for tool in rsync /usr/bin/time python3; do
-    command -v "$tool" >/dev/null || { echo "FEHLER: $tool fehlt (apt-get install rsync time python3)"; exit 1; }
+for tool in rsync /usr/bin/time python3 cmake; do
+    command -v "$tool" >/dev/null || { echo "FEHLER: $tool fehlt (apt-get install rsync time python3 cmake)"; exit 1; }
 done
-[ -f "$build/libvaultix_core.a" ] || cmake --build "$build" --target vaultix_core -j2 >/dev/null
+# The release binary, so that the figures are those a user gets.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target vaultix -j2 >/dev/null
+vaultix=$(realpath "$build/vaultix")
 work=$(mktemp -d "${TMPDIR:-/tmp}/vaultix-copy-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-
-g++ -O2 -std=c++20 -I. bench/copy-tree.cpp "$build/libvaultix_core.a" -o "$work/copy-tree"
-g++ -O2 -std=c++20 -I. bench/remove-tree.cpp "$build/libvaultix_core.a" -o "$work/remove-tree"
+mkdir "$work/leer"
 
 # Small files of 1 to 64 KB in folders ten per parent, and a few large files.
 python3 - "$work/klein" "$work/gross" "$files" "$folders" "$large" "$largeMb" <<'PY'
@@ -69,19 +71,34 @@ for rep in $(seq 1 "$reps"); do
             case $tool in
                 cp) timed "$tree cp" cp -a "$work/$tree" "$out" ;;
                 rsync) timed "$tree rsync" rsync -a "$work/$tree/" "$out" ;;
-                vaultix) timed "$tree vaultix" "$work/copy-tree" "$work/$tree" "$out" ;;
+                vaultix)
+                    mkdir "$out"
+                    timed "$tree vaultix" "$vaultix" "$work/$tree" "$out" /X ;;
             esac
         done
-        for tool in rsync vaultix; do
-            diff -r "$work/$tree" "$work/ziel-$tool" >/dev/null ||
-                { echo "FEHLER: Kopie von $tool weicht ab"; exit 1; }
-        done
+        diff -r "$work/$tree" "$work/ziel-rsync" >/dev/null ||
+            { echo "FEHLER: Kopie von rsync weicht ab"; exit 1; }
+        archive=("$work/ziel-vaultix"/ARCHIV_*)
+        [ ${#archive[@]} -eq 1 ] && diff -r "$work/$tree" "${archive[0]}" >/dev/null ||
+            { echo "FEHLER: Kopie von vaultix weicht ab"; exit 1; }
         if [ "$tree" = klein ]; then
-            # Two identical archives: one removed by rm -rf, one the way the rotation does.
-            timed "entfernen rm" rm -rf "$work/ziel-cp"
-            timed "entfernen vaultix" "$work/remove-tree" "$work/ziel-vaultix"
-            [ -e "$work/ziel-vaultix" ] && { echo "FEHLER: Archiv nicht vollstaendig entfernt"; exit 1; }
+            # Two identical archives: one removed by rm -rf, the other (made by cp -a) by
+            # the rotation of a run with one archive folder allowed and an empty source.
+            rm -rf "$work/rotation"
+            mkdir "$work/rotation"
+            mv "$work/ziel-cp" "$work/rotation/ARCHIV_20000101_000000"
+            # The order turns each round here too.
+            if ((rep % 2)); then
+                timed "entfernen rm" rm -rf "${archive[0]}"
+                timed "entfernen vaultix" "$vaultix" "$work/leer" "$work/rotation" /Z=1 /X
+            else
+                timed "entfernen vaultix" "$vaultix" "$work/leer" "$work/rotation" /Z=1 /X
+                timed "entfernen rm" rm -rf "${archive[0]}"
+            fi
+            [ -e "$work/rotation/ARCHIV_20000101_000000" ] &&
+                { echo "FEHLER: Archiv nicht vollstaendig entfernt"; exit 1; }
         fi
+        rm -rf "$work"/ziel-*
     done
     echo "Durchgang $rep von $reps fertig"
 done

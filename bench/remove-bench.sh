@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Removal of an archive folder against rm -rf on the same tree, with the peak memory.
+# A large tree of tiny files: a full backup run of it (for the peak memory) and the
+# removal of the archive by the run's rotation against rm -rf of an identical copy.
 # Usage: bench/remove-bench.sh [build-dir] [files] [folders]
 # Run by hand; not a pass/fail gate.
 set -euo pipefail
@@ -7,15 +8,16 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 files=${2:-200000}
 folders=${3:-20000}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target vaultix -j2 >/dev/null
+vaultix=$(realpath "$build/vaultix")
 work=$(mktemp -d "${TMPDIR:-/tmp}/vaultix-remove-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+mkdir "$work/leer" "$work/ziel"
 
-g++ -O2 -std=c++20 -I. bench/remove-tree.cpp "$build/libvaultix_core.a" -o "$work/remove-tree"
-
-# A tree of $folders folders (ten per parent, so it is a few levels deep) and $files
-# small files spread over them.
-make_tree() {
-    python3 - "$1" "$files" "$folders" <<'PY'
+# $folders folders (ten per parent, so it is a few levels deep) and $files small files
+# spread over them.
+python3 - "$work/quelle" "$files" "$folders" <<'PY'
 import os, sys
 root, files, folders = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 paths = [root]
@@ -28,22 +30,24 @@ for i in range(files):
     with open(os.path.join(paths[i % folders], "datei_%06d.txt" % i), "w") as f:
         f.write("x" * (i % 200))
 PY
-}
-
 echo "Baum: $files Dateien in $folders Ordnern"
-make_tree "$work/a"
-make_tree "$work/b"
+
+sync
+/usr/bin/time -f "%e %M" -o "$work/copy.txt" "$vaultix" "$work/quelle" "$work/ziel" /X >/dev/null
+read -r copy_time copy_kb < "$work/copy.txt"
+archive=("$work/ziel"/ARCHIV_*)
+mv "${archive[0]}" "$work/ziel/ARCHIV_20000101_000000"
+cp -a "$work/quelle" "$work/kopie"
 sync
 
-start=$(date +%s.%N)
-rm -rf "$work/a"
-end=$(date +%s.%N)
-rm_time=$(echo "$end - $start" | bc -l)
+/usr/bin/time -f "%e %M" -o "$work/rm.txt" rm -rf "$work/kopie"
+read -r rm_time rm_kb < "$work/rm.txt"
+sync
+/usr/bin/time -f "%e %M" -o "$work/remove.txt" "$vaultix" "$work/leer" "$work/ziel" /Z=1 /X >/dev/null
+read -r vx_time vx_kb < "$work/remove.txt"
+[ -e "$work/ziel/ARCHIV_20000101_000000" ] && echo "FEHLER: Archiv nicht vollstaendig entfernt"
 
-/usr/bin/time -f "%e %M" -o "$work/time.txt" "$work/remove-tree" "$work/b"
-read -r vx_time vx_kb < "$work/time.txt"
-[ -e "$work/b" ] && echo "FEHLER: Baum nicht vollstaendig entfernt"
-
-printf 'rm -rf:        %6.2f s\n' "$rm_time"
-printf 'vaultix:       %6.2f s   Spitze %d MB\n' "$vx_time" $((vx_kb / 1024))
+printf 'Sicherung:     %6.2f s   Spitze %d MB\n' "$copy_time" $((copy_kb / 1024))
+printf 'rm -rf:        %6.2f s   Spitze %d MB\n' "$rm_time" $((rm_kb / 1024))
+printf 'Rotation:      %6.2f s   Spitze %d MB\n' "$vx_time" $((vx_kb / 1024))
 printf 'Verhaeltnis:   %6.2f\n' "$(echo "$vx_time / $rm_time" | bc -l)"

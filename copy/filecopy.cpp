@@ -140,9 +140,11 @@ CopyResult copyOneFile(const std::string& sourcePath, const std::string& targetP
     std::setvbuf(out, nullptr, _IONBF, 0);
 
     // Both streams stay open to the end: an open stream does not depend on the current
-    // folder. The content is read to its end, whatever size the listing showed.
-    bool ok = true;
-    for (;;) {
+    // folder. The content is read to its end, whatever size the listing showed. The
+    // system copies it itself where it can; the block loop does the rest.
+    const plat::ContentCopy fast = plat::copyFileContent(in, out);
+    bool ok = fast != plat::ContentCopy::Failed;
+    while (fast == plat::ContentCopy::NotSupported) {
         size_t got = std::fread(buffer, 1, kBlockSize, in);
         if (got > 0 && std::fwrite(buffer, 1, got, out) != got) {
             ok = false;

@@ -121,7 +121,42 @@ bool localBreakdown(int64_t calendarTime, LocalTime& out);
 // One key without echo. At end of input (POSIX) returns at once with -1.
 int readKey();
 
+// Copies the rest of an open source stream into an open target stream by the system's
+// own means, from where each stream stands (both unbuffered, or flushed). Copied: all
+// of the source to its end, whatever size it had when listed. Failed: a read or write
+// failed; the target holds a part. NotSupported: the system cannot do it for these two
+// files; both stand behind what was copied so far, and the caller goes on with its own
+// block loop.
+enum class ContentCopy { Copied, Failed, NotSupported };
+ContentCopy copyFileContent(FILE* from, FILE* to);
+
 // Start-up of the runtime for the process (console mode, error dialogs off, ...).
 bool startUp();
+
+}  // namespace plat
+
+// ---- Tree removal: a folder's entries by name and kind, deleted relative to it ----
+// A removal needs no sizes or times: listing by name and kind and deleting by name
+// within an open folder spares a lookup of the whole path per file.
+namespace plat {
+
+enum class EntryKind : uint8_t {
+    File,
+    Folder,
+    FileLink,    // a link to a file, or one that points nowhere
+    FolderLink,  // a symbolic link or junction to a folder
+};
+
+struct OpenFolderState;
+using OpenFolder = OpenFolderState*;  // nullptr: none
+
+// nullptr when the folder cannot be opened for listing.
+OpenFolder openFolder(const char* path);
+// The next entry other than "." and ".."; nullptr at the end. The name is valid until
+// the next call on the folder.
+const char* readFolder(OpenFolder folder, EntryKind& kind);
+// Deletes a file or a link (never a folder) named within the folder.
+bool removeFileIn(OpenFolder folder, const char* name);
+void closeFolder(OpenFolder folder);
 
 }  // namespace plat

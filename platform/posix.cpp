@@ -31,18 +31,18 @@ int32_t toSeconds32(int64_t ns) {
 
 bool isDotName(const char* name) { return name[0] == '.' && name[0] != '\0'; }
 
-uint32_t attributesOf(const char* name, const struct stat& st, bool isLink) {
+uint32_t attributesOf(const char* name, mode_t mode, bool isLink) {
     uint32_t a = 0;
-    if (S_ISDIR(st.st_mode)) {
+    if (S_ISDIR(mode)) {
         a |= kAttrFolder;
     } else {
         a |= kAttrArchive;
     }
-    if (!(st.st_mode & S_IWUSR)) a |= kAttrReadOnly;
+    if (!(mode & S_IWUSR)) a |= kAttrReadOnly;
     if (isDotName(name) && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
         a |= kAttrHidden;
     if (isLink) a |= kAttrReparsePoint;
-    a |= static_cast<uint32_t>(st.st_mode & 07777) << 16;
+    a |= static_cast<uint32_t>(mode & 07777) << 16;
     return a;
 }
 
@@ -51,33 +51,78 @@ const char* lastComponent(const char* path) {
     return slash ? slash + 1 : path;
 }
 
-// Describes one entry; false when it cannot be described at all. A link is followed;
-// a dangling link is described by itself.
-bool describe(const std::string& fullPath, const char* name, FindData& out) {
+void fillTimesAndName(const char* name, FindData& out) {
+    out.lastWriteTime = toSeconds32(out.lastWriteNs);
+    out.lastAccessTime = toSeconds32(out.lastAccessNs);
+    out.creationTime = toSeconds32(out.creationNs);
+    std::strncpy(out.name, name, sizeof out.name - 1);
+}
+
+// The way without statx: lstat, stat for a link, and no creation time.
+bool describeByStat(const std::string& fullPath, const char* name, FindData& out) {
     struct stat lst;
     if (lstat(fullPath.c_str(), &lst) != 0) return false;
     bool isLink = S_ISLNK(lst.st_mode);
     struct stat st = lst;
     if (isLink && stat(fullPath.c_str(), &st) != 0) st = lst;
     out = FindData{};
-    out.attributes = attributesOf(name, st, isLink);
+    out.attributes = attributesOf(name, st.st_mode, isLink);
     out.fullSize = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
     out.size = static_cast<uint32_t>(out.fullSize);
     out.lastWriteNs = toNs(st.st_mtim);
     out.lastAccessNs = toNs(st.st_atim);
+    fillTimesAndName(name, out);
+    return true;
+}
+
 #if defined(STATX_BTIME)
-    struct statx sx;
-    if (statx(AT_FDCWD, fullPath.c_str(), 0, STATX_BTIME, &sx) == 0 &&
-        (sx.stx_mask & STATX_BTIME)) {
-        out.creationNs = static_cast<int64_t>(sx.stx_btime.tv_sec) * 1000000000LL +
-                         sx.stx_btime.tv_nsec;
+int64_t toNs(const struct statx_timestamp& ts) {
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+// Set once a statx call has answered ENOSYS (an old kernel): the stat way from then on.
+bool statxMissing = false;
+#endif
+
+// Describes one entry; false when it cannot be described at all. A link is followed;
+// a dangling link is described by itself. One statx answers everything, the creation
+// time included, for all but links; describing is what a listing does per entry.
+bool describe(const std::string& fullPath, const char* name, FindData& out) {
+#if defined(STATX_BTIME)
+    if (!statxMissing) {
+        constexpr unsigned kMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME |
+                                   STATX_MTIME | STATX_BTIME;
+        struct statx sx;
+        if (statx(AT_FDCWD, fullPath.c_str(), AT_SYMLINK_NOFOLLOW, kMask, &sx) != 0) {
+            // A missing entry is the common answer and final; anything unusual (no
+            // statx in the kernel, a filter that refuses it) is asked the old way.
+            if (errno == ENOENT || errno == ENOTDIR) return false;
+            if (errno == ENOSYS) statxMissing = true;
+            return describeByStat(fullPath, name, out);
+        }
+        const bool isLink = S_ISLNK(sx.stx_mode);
+        bool linked = false;
+        if (isLink) {
+            struct statx target;
+            if (statx(AT_FDCWD, fullPath.c_str(), 0, kMask, &target) == 0) {
+                sx = target;
+                linked = true;
+            }
+        }
+        out = FindData{};
+        out.attributes = attributesOf(name, sx.stx_mode, isLink);
+        out.fullSize = S_ISDIR(sx.stx_mode) ? 0 : static_cast<uint64_t>(sx.stx_size);
+        out.size = static_cast<uint32_t>(out.fullSize);
+        out.lastWriteNs = toNs(sx.stx_mtime);
+        out.lastAccessNs = toNs(sx.stx_atime);
+        // A dangling link has no target to be born; the link's own birth is not asked.
+        if ((sx.stx_mask & STATX_BTIME) && (!isLink || linked))
+            out.creationNs = toNs(sx.stx_btime);
+        fillTimesAndName(name, out);
+        return true;
     }
 #endif
-    out.lastWriteTime = toSeconds32(out.lastWriteNs);
-    out.lastAccessTime = toSeconds32(out.lastAccessNs);
-    out.creationTime = toSeconds32(out.creationNs);
-    std::strncpy(out.name, name, sizeof out.name - 1);
-    return true;
+    return describeByStat(fullPath, name, out);
 }
 
 // Windows wildcard matching: '*' any run, '?' one character; "*.*" matches every name.
@@ -309,9 +354,88 @@ int readKey() {
     return n == 1 ? c : -1;
 }
 
+ContentCopy copyFileContent(FILE* from, FILE* to) {
+    if (std::fflush(to) != 0) return ContentCopy::Failed;
+    const int in = fileno(from);
+    const int out = fileno(to);
+    if (in < 0 || out < 0) return ContentCopy::NotSupported;
+    // Large pieces, so that a file of 4 GiB and more needs only a few calls; each call
+    // moves the two descriptors' positions, which the streams read and write from.
+    constexpr size_t kPiece = size_t{1} << 30;
+    bool copiedAny = false;
+    for (;;) {
+        ssize_t n = copy_file_range(in, nullptr, out, nullptr, kPiece, 0);
+        if (n > 0) {
+            copiedAny = true;
+            continue;
+        }
+        // Nothing at the first call may be an empty file, or one whose size the system
+        // does not know (such as /proc's); the block loop reads it to its real end.
+        if (n == 0) return copiedAny ? ContentCopy::Copied : ContentCopy::NotSupported;
+        if (errno == EINTR) continue;
+        if (errno == EIO || errno == ENOSPC || errno == EDQUOT || errno == EFBIG)
+            return ContentCopy::Failed;
+        // Another file system, a device, a filter refusing the call, ...: the block loop
+        // takes over and meets any real fault itself.
+        return ContentCopy::NotSupported;
+    }
+}
+
 bool startUp() {
     // Paths are byte strings; the C locale keeps case conversion and output byte-exact.
     return true;
+}
+
+}  // namespace plat
+
+// ---- Tree removal: a folder's entries by name and kind, deleted relative to it ----
+namespace plat {
+
+struct OpenFolderState {
+    DIR* dir;
+};
+
+OpenFolder openFolder(const char* path) {
+    DIR* dir = opendir(*path ? path : ".");
+    return dir ? new OpenFolderState{dir} : nullptr;
+}
+
+const char* readFolder(OpenFolder folder, EntryKind& kind) {
+    if (!folder) return nullptr;
+    const int fd = dirfd(folder->dir);
+    while (struct dirent* e = readdir(folder->dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        unsigned char type = e->d_type;
+        struct stat st;
+        if (type == DT_UNKNOWN) {
+            // Not every file system tells the kind in the listing.
+            if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+        }
+        if (type == DT_DIR) {
+            kind = EntryKind::Folder;
+        } else if (type == DT_LNK) {
+            // As the find data tells it: a link to a folder counts with the folders.
+            kind = fstatat(fd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)
+                       ? EntryKind::FolderLink
+                       : EntryKind::FileLink;
+        } else {
+            kind = EntryKind::File;
+        }
+        return e->d_name;
+    }
+    return nullptr;
+}
+
+// unlinkat without AT_REMOVEDIR never removes a folder.
+bool removeFileIn(OpenFolder folder, const char* name) {
+    return folder && unlinkat(dirfd(folder->dir), name, 0) == 0;
+}
+
+void closeFolder(OpenFolder folder) {
+    if (!folder) return;
+    closedir(folder->dir);
+    delete folder;
 }
 
 }  // namespace plat

@@ -345,4 +345,58 @@ bool startUp() {
     return true;
 }
 
+// The block loop of the copy is as fast as Windows offers for a stream.
+ContentCopy copyFileContent(FILE*, FILE*) { return ContentCopy::NotSupported; }
+
+}  // namespace plat
+
+// ---- Tree removal: a folder's entries by name and kind, deleted relative to it ----
+// Windows has no cheaper way than the find data and the whole path.
+namespace plat {
+
+struct OpenFolderState {
+    std::string prefix;  // the folder and a separator ("" for the current folder)
+    FindHandle search;
+    FindData found;
+    bool pending;  // found holds an entry not yet delivered
+};
+
+OpenFolder openFolder(const char* path) {
+    std::string prefix(path);
+    if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
+    auto* folder = new OpenFolderState{prefix, nullptr, FindData{}, false};
+    folder->search = findFirst((prefix + "*").c_str(), folder->found);
+    if (!folder->search) {
+        delete folder;
+        return nullptr;
+    }
+    folder->pending = true;
+    return folder;
+}
+
+const char* readFolder(OpenFolder folder, EntryKind& kind) {
+    if (!folder) return nullptr;
+    for (;;) {
+        if (!folder->pending && !findNext(folder->search, folder->found)) return nullptr;
+        folder->pending = false;
+        const char* name = folder->found.name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        const bool isFolder = (folder->found.attributes & kAttrFolder) != 0;
+        const bool isLink = (folder->found.attributes & kAttrReparsePoint) != 0;
+        kind = isFolder ? (isLink ? EntryKind::FolderLink : EntryKind::Folder)
+                        : (isLink ? EntryKind::FileLink : EntryKind::File);
+        return name;
+    }
+}
+
+bool removeFileIn(OpenFolder folder, const char* name) {
+    return folder && removeFileEntry((folder->prefix + name).c_str());
+}
+
+void closeFolder(OpenFolder folder) {
+    if (!folder) return;
+    findClose(folder->search);
+    delete folder;
+}
+
 }  // namespace plat
