@@ -94,9 +94,10 @@ bool needsCopy(const DirWalker& walker, const std::string& destinationFolder,
     return copy;
 }
 
-void copyFiles(DirWalker& walker, std::string& source, const std::string& destination,
+// True when the folder's search delivered at least one file.
+bool copyFiles(DirWalker& walker, std::string& source, const std::string& destination,
                const std::string& savedFolder, const Walk& walk) {
-    if (!walker.firstFile(source)) return;
+    if (!walker.firstFile(source)) return false;
     do {
         const std::string& name = walker.currentName();
         std::string sourceFile = joinPath(source, name);
@@ -121,6 +122,19 @@ void copyFiles(DirWalker& walker, std::string& source, const std::string& destin
                           sourceFile.c_str());
         }
     } while (walker.nextFile());
+    return true;
+}
+
+// A folder that is there but cannot be searched (no permission) looks like an empty one;
+// its files would be lost to the backup without a word. Asked only when no file came.
+bool cannotBeSearched(const std::string& source, uint32_t sourceAttributes) {
+    if (sourceAttributes == plat::kAttrInvalid || !(sourceAttributes & plat::kAttrFolder))
+        return false;  // gone: there is nothing left to lose
+    plat::FindData found;
+    plat::FindHandle search = plat::findFirst(joinPath(source, "*.*").c_str(), found);
+    if (search == nullptr) return true;
+    plat::findClose(search);
+    return false;
 }
 
 // Last, so that a read-only source folder does not keep its copy from being filled. A
@@ -185,9 +199,16 @@ void copyLevel(std::string source, const std::string& destination, Walk& walk, b
         return;
     }
 
-    copyFiles(walker, source, destination, savedFolder, walk);
+    bool anyFile = copyFiles(walker, source, destination, savedFolder, walk);
     walker.closeSearch();
     changeToFolder(savedFolder);
+    if (!anyFile && cannotBeSearched(source, sourceAttributes)) {
+        ++runCounters.filesNotCopied;
+        consoleLine("%s ... FEHLER\n", source.c_str());
+        errorFileLine(walk.errorFilePath, "%s ... FEHLER (nicht kopiert)\n", source.c_str());
+        finishLevel(destination, sourceAttributes);
+        return;
+    }
 
     // Taken from the text the walker completed (a bare drive means its root here).
     plat::FileId sourceId;
