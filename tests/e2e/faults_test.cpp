@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -356,6 +357,46 @@ TEST_P(Faults, ArchiveFolderThatCannotBeRemoved) {
     ASSERT_FALSE(archive.empty()) << r.out;
     expectPromise(r, {sourceCopy(src, archive)}, errorFile);
     expectOutsideUnchanged(before, "target", {"err.txt"});
+}
+
+// The check itself must see every kind of difference, or every scenario above would
+// pass on a broken copy.
+TEST(VerifyHelper, SeesEveryKindOfDifference) {
+    TempDir dir;
+    const std::string src = dir / "src", copy = dir / "copy";
+    for (const char* name : {"same", "missing", "content", "time", "mode", "d/inner"})
+        writeFile(src + "/" + name, name);
+    for (const char* name : {"same", "content", "time", "mode"}) writeFile(copy + "/" + name, name);
+    writeFile(copy + "/content", "other");
+    makeDirs(src + "/empty");
+    for (const char* name : {"same", "missing", "content", "time", "mode", "d/inner"}) {
+        setTime(src + "/" + name, 1000000000);
+        if (exists(copy + "/" + name)) setTime(copy + "/" + name, 1000000000);
+    }
+    setTime(copy + "/time", 1000000001);
+    chmod((src + "/mode").c_str(), 0600);
+    chmod((copy + "/mode").c_str(), 0644);
+    auto differences = verify::compareTrees(src, copy, verify::AttributeCheck::PermissionBits);
+    std::sort(differences.begin(), differences.end());
+    EXPECT_EQ(differences, (std::vector<std::string>{"attributes mode", "content content",
+                                                     "missing d/inner", "missing folder d",
+                                                     "missing folder empty", "missing missing",
+                                                     "time time"}));
+    // Read-only is all the Windows program keeps: 0600 and 0644 are the same to it.
+    auto windows = verify::compareTrees(src, copy, verify::AttributeCheck::ReadOnlyOnly);
+    EXPECT_EQ(std::count(windows.begin(), windows.end(), "attributes mode"), 0);
+
+    // A failure excuses a missing file only when it is named and counted.
+    verify::RunReport report;
+    report.console = src + "/missing ... FEHLER\n" + src + "/d ... FEHLER\n" +
+                     "   ... 2 Dateien konnten nicht kopiert werden\n";
+    auto broken = verify::checkPromise({{src, src, copy, {"content", "time", "mode"}}}, report,
+                                       verify::AttributeCheck::PermissionBits);
+    EXPECT_TRUE(broken.empty()) << verify::joinLines(broken);
+    report.console = src + "/missing ... FEHLER\n   ... 2 Dateien konnten nicht kopiert werden\n";
+    broken = verify::checkPromise({{src, src, copy, {"content", "time", "mode"}}}, report,
+                                  verify::AttributeCheck::PermissionBits);
+    EXPECT_EQ(broken.size(), 2u) << verify::joinLines(broken);  // d/inner, and the count
 }
 
 VAULTIX_E2E_FLAVOURS(Faults);

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What the run relies on: the capacities hold and the limits are adjusted.
     if (options.sources.size() > kMaxSources) __builtin_trap();
     for (const std::string& s : options.sources)
-        if (s.size() > kMaxSourceText || s.empty()) __builtin_trap();
+        if (s.size() > kMaxSourceText) __builtin_trap();
     if (options.targetPath.size() > kMaxSourceText) __builtin_trap();
     if (options.errorFilePath.size() > kMaxArgumentText) __builtin_trap();
     if (options.archiveFolderLimit < 1) __builtin_trap();
