@@ -71,6 +71,14 @@ void writeErrorFileHeader(const RunOptions& options, int argc, char** argv,
 // by their last path component.
 void copySources(const RunOptions& options, const std::string& newFolderPath) {
     for (const std::string& source : options.sources) {
+        // A missing source would otherwise leave only an empty folder and a summary
+        // without a single failure: whoever reads the report must learn of it.
+        uint32_t attributes = plat::getAttributes(source.c_str());
+        if (attributes == plat::kAttrInvalid || !(attributes & plat::kAttrFolder)) {
+            consoleLine("Quellpfad %s ... FEHLER (nicht gefunden)\n", source.c_str());
+            errorFileLine(options.errorFilePath, "Quellpfad %s ... FEHLER (nicht gefunden)\n",
+                          source.c_str());
+        }
         std::string destination = options.sources.size() == 1
                                       ? newFolderPath
                                       : joinPath(newFolderPath, fileNameOf(source));
