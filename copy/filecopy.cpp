@@ -93,12 +93,36 @@ CopyResult copyOneFile(const std::string& sourcePath, const std::string& targetP
     if (target.isLong) makeFolderPath(target.folder);
 
     if (!folders.enter(source)) return SourceMissing;
+    // The source is opened first and described through the open stream, which spares a
+    // second lookup of its path; only a failed open asks whether it is there at all.
+    // Where the system cannot describe an open file, the source is found first, as its
+    // open may move the access time the search would show. Either way it is opened
+    // before the target is touched, so a source that cannot be read leaves an existing
+    // target exactly as it was.
     plat::FindData found;
-    plat::FindHandle search = plat::findFirst(source.work.c_str(), found);
-    if (search == nullptr) return SourceMissing;
-    plat::findClose(search);
-    // A folder of that name is no file to copy; it is never opened as one.
-    if (found.attributes & plat::kAttrFolder) return CopyFailed;
+    FILE* in = nullptr;
+    bool described = false;
+    if (plat::kDescribesOpenFiles) {
+        in = openWithReconnect(source.work, "rb");
+        described = in != nullptr &&
+                    plat::describeOpenFile(in, fileNameOf(source.work).c_str(), found);
+    }
+    if (!described) {
+        plat::FindHandle search = plat::findFirst(source.work.c_str(), found);
+        if (search == nullptr) {
+            if (in != nullptr) std::fclose(in);
+            return SourceMissing;
+        }
+        plat::findClose(search);
+    }
+    // A folder of that name is no file to copy; where it can be helped, it is never
+    // opened as one.
+    if (found.attributes & plat::kAttrFolder) {
+        if (in != nullptr) std::fclose(in);
+        return CopyFailed;
+    }
+    if (in == nullptr && !plat::kDescribesOpenFiles) in = openWithReconnect(source.work, "rb");
+    if (in == nullptr) return CopyFailed;
 
     // Times of the source as they were before its content was read: a file changed while
     // it is copied then looks newer than its copy, and the next run copies it again.
@@ -108,28 +132,30 @@ CopyResult copyOneFile(const std::string& sourcePath, const std::string& targetP
     const uint32_t sourceAttributes = found.attributes;
 
     char* buffer = new (std::nothrow) char[kBlockSize];
-    if (buffer == nullptr) return CopyFailed;
+    if (buffer == nullptr) {
+        std::fclose(in);
+        return CopyFailed;
+    }
     struct BufferRelease {
         char* p;
         ~BufferRelease() { delete[] p; }
     } release{buffer};
 
-    // The source is opened before the target is touched, so a source that cannot be read
-    // leaves an existing target exactly as it was.
-    FILE* in = openWithReconnect(source.work, "rb");
-    if (in == nullptr) return CopyFailed;
-
     if (!folders.enter(target)) {
         std::fclose(in);
         return CopyFailed;
     }
-    // One query tells both whether the target is there and whether it is protected; a
-    // folder of that name keeps its attributes and fails at the open.
-    const uint32_t existing = plat::getAttributes(target.work.c_str());
-    if (existing != plat::kAttrInvalid && !(existing & plat::kAttrFolder) &&
-        (existing & (plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem)))
-        plat::setAttributes(target.work.c_str(), 0);
     FILE* out = openWithReconnect(target.work, "wb");
+    if (out == nullptr) {
+        // A read-only, hidden or system target refuses to be overwritten until its
+        // attributes are cleared; a folder of that name keeps them and fails.
+        const uint32_t existing = plat::getAttributes(target.work.c_str());
+        if (existing != plat::kAttrInvalid && !(existing & plat::kAttrFolder) &&
+            (existing & (plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem))) {
+            plat::setAttributes(target.work.c_str(), 0);
+            out = openWithReconnect(target.work, "wb");
+        }
+    }
     if (out == nullptr) {
         std::fclose(in);
         return CopyFailed;
@@ -156,18 +182,22 @@ CopyResult copyOneFile(const std::string& sourcePath, const std::string& targetP
         }
     }
     std::fclose(in);
+    // Times before attributes: a read-only target could not be opened for its times.
+    // Where the system allows it they are set through the open target (nothing is
+    // written after them), else by its name once it is closed.
+    const bool setTimes = writeNs != plat::kNoExactTime;
+    const bool setAttributes = sourceAttributes != plat::kAttrInvalid;
+    const uint32_t targetAttributes = settableAttributes(sourceAttributes);
+    bool timesDone = !ok || !setTimes || plat::setOpenFileTimes(out, creationNs, accessNs, writeNs);
+    bool attributesDone = !ok || !setAttributes || (timesDone && plat::setOpenFileAttributes(out, targetAttributes));
     // Closing writes the last buffered bytes: a full disk may show only here.
     if (std::fclose(out) != 0) ok = false;
     if (!ok) {
         std::remove(target.work.c_str());
         return CopyFailed;
     }
-
-    // Times before attributes: a read-only target could not be opened for its times.
-    if (writeNs != plat::kNoExactTime)
-        plat::setFileTimes(target.work.c_str(), creationNs, accessNs, writeNs);
-    if (sourceAttributes != plat::kAttrInvalid)
-        plat::setAttributes(target.work.c_str(), settableAttributes(sourceAttributes));
+    if (!timesDone) plat::setFileTimes(target.work.c_str(), creationNs, accessNs, writeNs);
+    if (!attributesDone) plat::setAttributes(target.work.c_str(), targetAttributes);
 
     plat::FindData check;
     plat::FindHandle probe = plat::findFirst(target.work.c_str(), check);

@@ -130,6 +130,19 @@ int readKey();
 enum class ContentCopy { Copied, Failed, NotSupported };
 ContentCopy copyFileContent(FILE* from, FILE* to);
 
+// The same through an open stream, without a second lookup of the path: the entry's
+// description (name: its file name, for the hidden flag; a link is described by what it
+// leads to), its times as setFileTimes sets them, and its attributes as setAttributes
+// sets them. false: not done (also where the system offers no such way); the caller
+// then works by the path.
+// kDescribesOpenFiles: describeOpenFile works here. Where it does not, the entry is
+// described before it is opened: an open on Windows moves the access time the find data
+// then shows.
+bool describeOpenFile(FILE* file, const char* name, FindData& out);
+inline constexpr bool kDescribesOpenFiles = !kIsWindows;
+bool setOpenFileTimes(FILE* file, int64_t creationNs, int64_t lastAccessNs, int64_t lastWriteNs);
+bool setOpenFileAttributes(FILE* file, uint32_t attributes);
+
 // Start-up of the runtime for the process (console mode, error dialogs off, ...).
 bool startUp();
 

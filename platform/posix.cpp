@@ -82,6 +82,21 @@ int64_t toNs(const struct statx_timestamp& ts) {
 
 // Set once a statx call has answered ENOSYS (an old kernel): the stat way from then on.
 bool statxMissing = false;
+
+constexpr unsigned kStatxMask =
+    STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
+
+void fromStatx(const struct statx& sx, const char* name, bool isLink, bool withBirth,
+               FindData& out) {
+    out = FindData{};
+    out.attributes = attributesOf(name, sx.stx_mode, isLink);
+    out.fullSize = S_ISDIR(sx.stx_mode) ? 0 : static_cast<uint64_t>(sx.stx_size);
+    out.size = static_cast<uint32_t>(out.fullSize);
+    out.lastWriteNs = toNs(sx.stx_mtime);
+    out.lastAccessNs = toNs(sx.stx_atime);
+    if (withBirth && (sx.stx_mask & STATX_BTIME)) out.creationNs = toNs(sx.stx_btime);
+    fillTimesAndName(name, out);
+}
 #endif
 
 // Describes one entry; false when it cannot be described at all. A link is followed;
@@ -90,10 +105,8 @@ bool statxMissing = false;
 bool describe(const std::string& fullPath, const char* name, FindData& out) {
 #if defined(STATX_BTIME)
     if (!statxMissing) {
-        constexpr unsigned kMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME |
-                                   STATX_MTIME | STATX_BTIME;
         struct statx sx;
-        if (statx(AT_FDCWD, fullPath.c_str(), AT_SYMLINK_NOFOLLOW, kMask, &sx) != 0) {
+        if (statx(AT_FDCWD, fullPath.c_str(), AT_SYMLINK_NOFOLLOW, kStatxMask, &sx) != 0) {
             // A missing entry is the common answer and final; anything unusual (no
             // statx in the kernel, a filter that refuses it) is asked the old way.
             if (errno == ENOENT || errno == ENOTDIR) return false;
@@ -104,21 +117,13 @@ bool describe(const std::string& fullPath, const char* name, FindData& out) {
         bool linked = false;
         if (isLink) {
             struct statx target;
-            if (statx(AT_FDCWD, fullPath.c_str(), 0, kMask, &target) == 0) {
+            if (statx(AT_FDCWD, fullPath.c_str(), 0, kStatxMask, &target) == 0) {
                 sx = target;
                 linked = true;
             }
         }
-        out = FindData{};
-        out.attributes = attributesOf(name, sx.stx_mode, isLink);
-        out.fullSize = S_ISDIR(sx.stx_mode) ? 0 : static_cast<uint64_t>(sx.stx_size);
-        out.size = static_cast<uint32_t>(out.fullSize);
-        out.lastWriteNs = toNs(sx.stx_mtime);
-        out.lastAccessNs = toNs(sx.stx_atime);
         // A dangling link has no target to be born; the link's own birth is not asked.
-        if ((sx.stx_mask & STATX_BTIME) && (!isLink || linked))
-            out.creationNs = toNs(sx.stx_btime);
-        fillTimesAndName(name, out);
+        fromStatx(sx, name, isLink, !isLink || linked, out);
         return true;
     }
 #endif
@@ -219,47 +224,94 @@ uint32_t getAttributes(const char* path) {
     return d.attributes;
 }
 
+namespace {
+
+// The permission bits an attribute value asks for, given the entry's current mode.
+mode_t modeFor(uint32_t attributes, mode_t current) {
+    if (attributes >> 16) return static_cast<mode_t>(attributes >> 16) & 07777;
+    // "None": make the entry writable (and a folder enterable) so it can be overwritten
+    // or removed; read-only asks for the owner's write bit to go.
+    mode_t mode = current & 07777;
+    if (attributes & kAttrReadOnly) {
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else {
+        mode |= S_IWUSR;
+        if (S_ISDIR(current)) mode |= S_IRUSR | S_IXUSR;
+    }
+    return mode;
+}
+
+void fillTime(struct timespec& t, int64_t ns) {
+    if (ns == kNoExactTime) {
+        t.tv_sec = 0;
+        t.tv_nsec = UTIME_OMIT;
+        return;
+    }
+    int64_t sec = ns / 1000000000LL;
+    int64_t rest = ns % 1000000000LL;
+    if (rest < 0) {
+        rest += 1000000000LL;
+        --sec;
+    }
+    t.tv_sec = static_cast<time_t>(sec);
+    t.tv_nsec = static_cast<long>(rest);
+}
+
+}  // namespace
+
 bool setAttributes(const char* path, uint32_t attributes) {
     struct stat st;
     if (stat(path, &st) != 0) return false;
-    mode_t mode;
-    if (attributes >> 16) {
-        mode = static_cast<mode_t>(attributes >> 16) & 07777;
-    } else {
-        // "None": make the entry writable (and a folder enterable) so it can be
-        // overwritten or removed; read-only asks for the owner's write bit to go.
-        mode = st.st_mode & 07777;
-        if (attributes & kAttrReadOnly) {
-            mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-        } else {
-            mode |= S_IWUSR;
-            if (S_ISDIR(st.st_mode)) mode |= S_IRUSR | S_IXUSR;
-        }
-    }
+    const mode_t mode = modeFor(attributes, st.st_mode);
     if ((st.st_mode & 07777) == mode) return true;
     return chmod(path, mode) == 0;
 }
 
 bool setFileTimes(const char* path, int64_t, int64_t lastAccessNs, int64_t lastWriteNs) {
     struct timespec ts[2];
-    auto fill = [](struct timespec& t, int64_t ns) {
-        if (ns == kNoExactTime) {
-            t.tv_sec = 0;
-            t.tv_nsec = UTIME_OMIT;
-            return;
-        }
-        int64_t sec = ns / 1000000000LL;
-        int64_t rest = ns % 1000000000LL;
-        if (rest < 0) {
-            rest += 1000000000LL;
-            --sec;
-        }
-        t.tv_sec = static_cast<time_t>(sec);
-        t.tv_nsec = static_cast<long>(rest);
-    };
-    fill(ts[0], lastAccessNs);
-    fill(ts[1], lastWriteNs);
+    fillTime(ts[0], lastAccessNs);
+    fillTime(ts[1], lastWriteNs);
     return utimensat(AT_FDCWD, path, ts, 0) == 0;
+}
+
+bool describeOpenFile(FILE* file, const char* name, FindData& out) {
+    const int fd = fileno(file);
+    if (fd < 0) return false;
+#if defined(STATX_BTIME)
+    struct statx sx;
+    if (!statxMissing && statx(fd, "", AT_EMPTY_PATH, kStatxMask, &sx) == 0) {
+        fromStatx(sx, name, false, true, out);
+        return true;
+    }
+#endif
+    struct stat st;
+    if (fstat(fd, &st) != 0) return false;
+    out = FindData{};
+    out.attributes = attributesOf(name, st.st_mode, false);
+    out.fullSize = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+    out.size = static_cast<uint32_t>(out.fullSize);
+    out.lastWriteNs = toNs(st.st_mtim);
+    out.lastAccessNs = toNs(st.st_atim);
+    fillTimesAndName(name, out);
+    return true;
+}
+
+bool setOpenFileTimes(FILE* file, int64_t, int64_t lastAccessNs, int64_t lastWriteNs) {
+    const int fd = fileno(file);
+    if (fd < 0 || std::fflush(file) != 0) return false;
+    struct timespec ts[2];
+    fillTime(ts[0], lastAccessNs);
+    fillTime(ts[1], lastWriteNs);
+    return futimens(fd, ts) == 0;
+}
+
+bool setOpenFileAttributes(FILE* file, uint32_t attributes) {
+    const int fd = fileno(file);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) return false;
+    const mode_t mode = modeFor(attributes, st.st_mode);
+    if ((st.st_mode & 07777) == mode) return true;
+    return fchmod(fd, mode) == 0;
 }
 
 bool makeFolder(const char* path) { return mkdir(path, 0777) == 0; }

@@ -348,6 +348,12 @@ bool startUp() {
 // The block loop of the copy is as fast as Windows offers for a stream.
 ContentCopy copyFileContent(FILE*, FILE*) { return ContentCopy::NotSupported; }
 
+// The path is the way on Windows: the find data and the time setting open the file
+// themselves, with the sharing and attributes they need.
+bool describeOpenFile(FILE*, const char*, FindData&) { return false; }
+bool setOpenFileTimes(FILE*, int64_t, int64_t, int64_t) { return false; }
+bool setOpenFileAttributes(FILE*, uint32_t) { return false; }
+
 }  // namespace plat
 
 // ---- Tree removal: a folder's entries by name and kind, deleted relative to it ----
