@@ -110,18 +110,6 @@ bool needsClearing(const DirEntry& e) {
     return (e.attributes & (plat::kAttrReadOnly | plat::kAttrHidden | plat::kAttrSystem)) != 0;
 }
 
-// removeTree's deletion of a listed file: what the listing learnt about the entry saves
-// asking again, and nobody looks at the outcome.
-void deleteListedFile(const DirEntry& e) {
-    const char* path = e.path();
-    if (std::strlen(path) > kLongPathLimit) {
-        removeFile(path);
-        return;
-    }
-    if (!e.isLink() && needsClearing(e)) plat::setAttributes(path, 0);
-    plat::removeFileEntry(path);
-}
-
 // removeFolders for a subfolder that a listing inside the tree delivered: the listing
 // already told whether it is a link and what its attributes are.
 bool removeListedFolder(const DirEntry& e) {
@@ -138,6 +126,110 @@ bool removeListedFolder(const DirEntry& e) {
         if (const DirEntry* sub = level.entry(i)) removeListedFolder(*sub);
     level.reset();
     return plat::removeFolder(path) || !folderExists(path);
+}
+
+// What removeTree learns in one listing per folder: the files go to the walker's entry
+// list as listTreeFiles orders them (without sizes and times, which a removal never
+// reads), the folders below the root into `folders`, each folder's subfolders before
+// the folder itself, which is the order in which they can go.
+class RemovalListing {
+public:
+    struct Folder {
+        const char* path;
+        bool isLink;
+    };
+
+    explicit RemovalListing(EntryList& files) : files_(files) {}
+
+    // False (nothing to be trusted) when memory ran out.
+    bool list(const std::string& root) {
+        level(root, 0);
+        return !failed_;
+    }
+    const std::vector<Folder>& folders() const { return folders_; }
+
+private:
+    void level(const std::string& folder, int32_t depth) {
+        // The same limit as a search of the folder: a pattern that does not fit means a
+        // folder that cannot be searched, never a shortened one.
+        if (joinPath(folder, "*.*").size() > kMaxPathText) return;
+        plat::OpenFolder open = plat::openFolder(folder.c_str());
+        if (!open) {
+            // The reconnect rule, on failure only: the open that follows is the search
+            // proper.
+            reconnectForPath(folder);
+            open = plat::openFolder(folder.c_str());
+            if (!open) return;
+        }
+        std::string path = joinPath(folder, "");
+        const size_t prefix = path.size();
+        std::vector<DirEntry> files;
+        std::vector<Folder> subfolders;
+        plat::EntryKind kind;
+        while (const char* name = plat::readFolder(open, kind)) {
+            path.resize(prefix);
+            path += name;
+            // A path that does not fit is left out: a shortened one names another entry.
+            if (path.size() > kMaxPathText) continue;
+            const bool isFolder =
+                kind == plat::EntryKind::Folder || kind == plat::EntryKind::FolderLink;
+            const bool isLink =
+                kind == plat::EntryKind::FileLink || kind == plat::EntryKind::FolderLink;
+            const char* text = (isFolder ? folderTexts_ : files_).storeText(path);
+            if (!text) {
+                failed_ = true;
+                break;
+            }
+            if (isFolder) {
+                subfolders.push_back({text, isLink});
+                continue;
+            }
+            DirEntry e{};
+            e.pathText = text;
+            e.folderLength = static_cast<uint16_t>(folder.size());
+            e.nameOffset = static_cast<uint16_t>(prefix);
+            e.attributes = plat::kAttrArchive | (isLink ? plat::kAttrReparsePoint : 0);
+            e.depth = depth;
+            files.push_back(e);
+        }
+        // Closed before going deeper: a deep tree must not hold a folder open per level.
+        plat::closeFolder(open);
+        if (failed_) return;
+        for (const Folder& sub : subfolders) {
+            // A link is not entered: the removal never leaves the tree.
+            if (!sub.isLink) level(sub.path, depth + 1);
+            if (failed_) return;
+            folders_.push_back(sub);
+        }
+        if (!appendEntries(files_, files)) failed_ = true;
+    }
+
+    EntryList& files_;
+    EntryList folderTexts_;
+    std::vector<Folder> folders_;
+    bool failed_ = false;
+};
+
+// Deletes the listed files in list order. The files of one folder lie together, so each
+// folder is opened once and its files are deleted by name within it; a file that does
+// not go that way gets the whole treatment of removeFile (attributes cleared, the
+// long-path rule).
+void deleteListedFiles(const DirWalker& walker, int32_t n) {
+    std::string openPath;
+    plat::OpenFolder open = nullptr;
+    bool opened = false;
+    for (int32_t i = 0; i < n; ++i) {
+        const DirEntry* e = walker.entry(i);
+        if (!e) continue;
+        if (!opened || e->folder() != openPath) {
+            plat::closeFolder(open);
+            openPath.assign(e->folder());
+            open = plat::openFolder(openPath.c_str());
+            opened = true;
+        }
+        if (!open || !plat::removeFileIn(open, e->name())) removeFile(e->path());
+    }
+    plat::closeFolder(open);
 }
 
 }  // namespace
@@ -229,17 +321,28 @@ int32_t DirWalker::removeTree(std::string path) {
         return 0;
     }
 
+    // Files first (deepest folders first), then the folders below the top one, each
+    // after its subfolders, then the top folder: the phases never interleave.
     entries_.free();
-    const int32_t n = listTreeFiles(path);
-    for (int32_t i = 0; i < n; ++i)
-        if (const DirEntry* e = entry(i)) deleteListedFile(*e);
+    RemovalListing listing(entries_);
+    const bool listed = listing.list(path);
+    if (!listed) entries_.free();  // paths that were not all stored are not acted on
+    const int32_t n = entries_.count();
+    deleteListedFiles(*this, n);
     entries_.free();
 
-    DirWalker level;
-    const int32_t m = level.listFolderSubfolders(path);
-    for (int32_t i = 0; i < m; ++i)
-        if (const DirEntry* sub = level.entry(i)) removeListedFolder(*sub);
-    level.reset();
+    if (listed) {
+        for (const RemovalListing::Folder& sub : listing.folders()) {
+            if (plat::removeFolder(sub.path) || sub.isLink) continue;
+            removeFolders(sub.path);  // something kept it: cleared attributes, listed again
+        }
+    } else {
+        DirWalker level;
+        const int32_t m = level.listFolderSubfolders(path);
+        for (int32_t i = 0; i < m; ++i)
+            if (const DirEntry* sub = level.entry(i)) removeListedFolder(*sub);
+        level.reset();
+    }
     removeFolders(path);
     return n;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -227,6 +228,97 @@ TEST(RemoveTree, LinksAreRemovedAsLinksAndTheirTargetsSurvive) {
     EXPECT_EQ(w.removeTree(tmp / "archiv_link"), 0);
     EXPECT_FALSE(exists(tmp / "archiv_link"));
     EXPECT_EQ(readFile(outside + kSep + "wichtig.txt"), "behalten");
+}
+
+// The removal lists a tree its own, leaner way; it must count and delete exactly what
+// listTreeFiles lists on the same tree, and leave exactly what that leaves out.
+struct TreeCase {
+    const char* name;
+    bool needsLinks;
+    bool posixOnly;  // paths near the 599-character limit cannot be entered on Windows
+    void (*build)(const std::string& root, const std::string& outside);
+    int32_t files;
+};
+
+void nestedTree(const std::string& root, const std::string&) {
+    writeFile(joinNative(root, "A/A1/a1.txt"), "1");
+    writeFile(joinNative(root, "A/A1/a1b.txt"), "1");
+    writeFile(joinNative(root, "A/a.txt"), "1");
+    writeFile(joinNative(root, "B/b.txt"), "1");
+    writeFile(joinNative(root, "B/.versteckt"), "1");
+    writeFile(joinNative(root, "wurzel.txt"), "1");
+    makeDirs(joinNative(root, "B/leer/leerer"));
+    plat::setAttributes(joinNative(root, "A/a.txt").c_str(), plat::kAttrReadOnly);
+}
+
+void treeWithLinks(const std::string& root, const std::string& outside) {
+    namespace fs = std::filesystem;
+    writeFile(joinNative(root, "eigen.txt"), "1");
+    makeDirs(joinNative(root, "Unter"));
+    fs::create_directory_symlink(outside, joinNative(root, "Unter/zum_ordner"));
+    fs::create_symlink(joinNative(outside, "draussen.txt"), joinNative(root, "zur_datei"));
+    fs::create_symlink(joinNative(outside, "fehlt.txt"), joinNative(root, "ins_leere"));
+}
+
+// A folder whose own path fits but whose search pattern ("\*.*" behind it) does not,
+// and beside it names of exactly 599 and of 600 characters.
+void treeAtTheLimit(const std::string& root, const std::string&) {
+    std::string folder = root;
+    while (folder.size() < kMaxPathText - 40) folder += kSep + std::string(20, 'o');
+    const size_t room = kMaxPathText - folder.size() - 1;  // name length that just fits
+    writeFile(folder + kSep + std::string(room, 'p'), "1");
+    writeFile(folder + kSep + std::string(room + 1, 'q'), "1");
+    const std::string unsearchable = folder + kSep + std::string(room - 3, 'u');
+    writeFile(unsearchable + kSep + "x", "1");
+}
+
+// Files and links other than links to folders below a root, relative to it.
+std::set<std::string> filesAndLinksBelow(const std::string& root) {
+    namespace fs = std::filesystem;
+    std::set<std::string> found;
+    std::error_code ec;
+    if (!fs::exists(root, ec)) return found;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        if (!fs::is_directory(it->path(), ec)) found.insert(it->path().string().substr(root.size()));
+    }
+    return found;
+}
+
+TEST(RemoveTree, CountsAndDeletesExactlyWhatTheTreeListingLists) {
+    const TreeCase cases[] = {
+        {"verschachtelt", false, false, nestedTree, 6},
+        {"links", true, false, treeWithLinks, 3},
+        {"am_rand", false, true, treeAtTheLimit, 1},
+    };
+    for (const TreeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.posixOnly && plat::kIsWindows) continue;
+        TempDir tmp;
+        const std::string outside = tmp / "draussen";
+        writeFile(joinNative(outside, "draussen.txt"), "behalten");
+        const std::string listed = tmp / "gelistet", removed = tmp / "entfernt";
+        try {
+            c.build(listed, outside);
+            c.build(removed, outside);
+        } catch (const std::filesystem::filesystem_error& e) {
+            if (c.needsLinks) continue;  // no symbolic links here
+            FAIL() << e.what();
+        }
+        DirWalker lister;
+        const int32_t n = lister.listTreeFiles(listed);
+        EXPECT_EQ(n, c.files);
+        std::set<std::string> expected = filesAndLinksBelow(listed);
+        for (int32_t i = 0; i < n; ++i)
+            expected.erase(std::string(lister.entryPath(i)).substr(listed.size()));
+
+        DirWalker w;
+        EXPECT_EQ(w.removeTree(removed), n);
+        EXPECT_EQ(w.entryCount(), 0);
+        EXPECT_EQ(filesAndLinksBelow(removed), expected);
+        EXPECT_EQ(exists(removed), !expected.empty());
+        EXPECT_EQ(readFile(joinNative(outside, "draussen.txt")), "behalten");
+    }
 }
 
 // Keeps one file from being deleted by a real cause: on Windows it is open without
