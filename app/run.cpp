@@ -1,5 +1,7 @@
 #include "app/run.h"
 
+#include <vector>
+
 #include "app/options.h"
 #include "archive/classic.h"
 #include "archive/rotation.h"
@@ -16,7 +18,20 @@ namespace {
 // The paths are used from here on only in their short form.
 void normalisePaths(RunOptions& options) {
     stripPathTail(options.targetPath);
-    for (std::string& source : options.sources) stripPathTail(source);
+    std::vector<std::string> kept;
+    for (std::string& source : options.sources) {
+        std::string typed = source;
+        stripPathTail(source);
+        if (source.empty()) {
+            // Nothing left of it would search the current folder instead.
+            options.refusals.push_back(formatText(
+                "Quellpfad %s ... FEHLER (kein gueltiger Pfad, wird nicht gesichert)\n",
+                typed.c_str()));
+            continue;
+        }
+        kept.push_back(source);
+    }
+    options.sources = kept;
 }
 
 // A remembered network drive that is not connected would fail every later access.

@@ -135,6 +135,20 @@ TEST_P(StartTest, OverlongTargetEndsTheRunBeforeAnythingIsTouched) {
     EXPECT_FALSE(exists(target));
 }
 
+TEST_P(StartTest, SourceWithNothingLeftAfterItsTailIsRefusedNotTakenAsTheCurrentFolder) {
+    // The current folder holds a file that must not end up in any archive.
+    writeFile(work / "fremd.txt", "x");
+    const std::string target = work / "Sicherung";
+    for (const std::string& source : {std::string(""), std::string("\\*.*")}) {
+        e2e::ProcessResult r = run({source, programPath(target), "/X"}, std::nullopt, inWork());
+        EXPECT_EQ(r.out, "\nVAULTIX.EXE V2.0\nQuellpfad " + source +
+                             " ... FEHLER (kein gueltiger Pfad, wird nicht gesichert)\n"
+                             "Kein Quellpfad ... FEHLER (Datensicherung abgebrochen)\n");
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_FALSE(exists(target));
+    }
+}
+
 VAULTIX_E2E_FLAVOURS(StartTest);
 
 }  // namespace
