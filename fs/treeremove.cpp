@@ -92,6 +92,7 @@ std::string volumeRootOf(const std::string& path) {
 // so that read-only, hidden and system files go like any other; a link is deleted as
 // itself and its target's attributes are left alone.
 bool deleteFileHere(const std::string& target) {
+    if (plat::leadsElsewhere(target.c_str())) return false;  // never touch what it leads to
     uint32_t attributes = plat::getAttributes(target.c_str());
     if (attributes != plat::kAttrInvalid && (attributes & plat::kAttrFolder) == 0) {
         if (!isLinkAttr(attributes)) plat::setAttributes(target.c_str(), 0);

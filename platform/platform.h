@@ -65,7 +65,10 @@ bool setFileTimes(const char* path, int64_t creationNs, int64_t lastAccessNs,
 
 bool makeFolder(const char* path);
 bool removeFolder(const char* path);    // an empty folder, or a link to a folder
-bool removeFileEntry(const char* path);  // a file or a link to a file
+bool removeFileEntry(const char* path);  // a file or a link to a file; never what it leads to
+// True for a file entry that is in fact a link to a file elsewhere although it lists as
+// a plain file (Windows file systems emulated on another OS do this).
+bool leadsElsewhere(const char* path);
 
 // Writes the current drive and folder into out (size bytes with terminator); false and
 // an empty text when it does not fit.

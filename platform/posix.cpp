@@ -322,6 +322,9 @@ bool removeFolder(const char* path) {
     return rmdir(path) == 0;
 }
 
+// POSIX reports every link as one; nothing lists as a plain file and leads elsewhere.
+bool leadsElsewhere(const char*) { return false; }
+
 bool removeFileEntry(const char* path) {
     struct stat st;
     if (lstat(path, &st) != 0) return false;

@@ -145,7 +145,49 @@ HANDLE openEntry(const char* path, DWORD access, DWORD share) {
     return CreateFileA(path, access, share, nullptr, OPEN_EXISTING, kFlags, nullptr);
 }
 
+// The resolved path of an open entry; empty when the system cannot tell.
+std::wstring finalPathOf(const char* path, DWORD extraFlags) {
+    std::wstring wide = longForm(path);
+    if (wide.empty()) return {};
+    HANDLE h = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | extraFlags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::wstring result(1024, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, result.data(), static_cast<DWORD>(result.size()), 0);
+    if (n >= result.size()) {
+        result.assign(n + 1, L'\0');
+        n = GetFinalPathNameByHandleW(h, result.data(), static_cast<DWORD>(result.size()), 0);
+    }
+    CloseHandle(h);
+    if (n == 0 || n >= result.size()) return {};
+    result.resize(n);
+    return result;
+}
+
+bool sameText(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
+
+bool leadsElsewhere(const char* path) {
+    // A link to a file can list as a plain file (without the reparse-point bit) where the
+    // file system only emulates Windows; deleting or unlocking it would then act on the
+    // file it points to. Its resolved path then lies outside its own folder.
+    std::string text(path);
+    size_t cut = text.find_last_of("\\/");
+    std::string folder = cut == std::string::npos ? std::string(".") : text.substr(0, cut + 1);
+    std::wstring self = finalPathOf(path, FILE_FLAG_OPEN_REPARSE_POINT);
+    std::wstring parent = finalPathOf(folder.c_str(), 0);
+    if (self.empty() || parent.empty()) return false;
+    std::wstring name = longForm(path);
+    size_t nameCut = name.find_last_of(L"\\/");
+    name = nameCut == std::wstring::npos ? name : name.substr(nameCut + 1);
+    if (!parent.empty() && parent.back() != L'\\') parent += L'\\';
+    return !sameText(self, parent + name);
+}
 
 struct FindState {
     HANDLE handle;
@@ -237,6 +279,7 @@ bool removeFolder(const char* path) {
 }
 
 bool removeFileEntry(const char* path) {
+    if (leadsElsewhere(path)) return false;
     if (isLong(path)) return DeleteFileW(longForm(path).c_str()) != 0;
     return DeleteFileA(path) != 0;
 }
