@@ -51,12 +51,6 @@ void releaseTable() {
     table.shrink_to_fit();
 }
 
-std::string upperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 bool isArchiveName(const std::string& upperName) {
     return upperName.compare(0, std::strlen(kArchivePrefix), kArchivePrefix) == 0;
 }

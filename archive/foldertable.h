@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fs/paths.h"
 #include "time/timestamp.h"
 
 inline constexpr const char* kArchivePrefix = "ARCHIV_";
@@ -16,7 +17,6 @@ const std::string& nameAt(int32_t index);
 std::string upperNameAt(int32_t index);
 void releaseTable();
 
-std::string upperAscii(std::string text);  // a-z to A-Z, every other byte unchanged
 bool isArchiveName(const std::string& upperName);
 bool carriesPermanentMark(const std::string& upperName);
 

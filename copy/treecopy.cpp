@@ -24,12 +24,6 @@ struct Walk {
     std::vector<plat::FileId> ancestors;
 };
 
-std::string upperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 // The folders the run itself keeps in its target.
 bool isOwnFolderName(const std::string& name) {
     std::string upper = upperAscii(name);

@@ -40,6 +40,11 @@ std::string folderOf(const std::string& path) {
 
 static char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
+std::string upperAscii(std::string text) {
+    for (char& c : text) c = upperAscii(c);
+    return text;
+}
+
 char driveLetterOf(const std::string& path) {
     if (path.size() >= 2 && path[1] == ':') return upperAscii(path[0]);
     return '\0';

@@ -18,6 +18,8 @@ int splitPath(const std::string& path, std::string& folder, std::string& baseNam
 std::string fileNameOf(const std::string& path);
 std::string folderOf(const std::string& path);
 char driveLetterOf(const std::string& path);  // upper-cased, or '\0'
+// Turns a-z into A-Z and leaves every other byte alone, as names are compared.
+std::string upperAscii(std::string text);
 
 enum class ReconnectResult { Reconnected = 0, AlreadyConnected = 1, NotReconnected = 2, NoDriveLetter = 3 };
 ReconnectResult reconnectDrive(char driveLetter);

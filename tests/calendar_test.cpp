@@ -5,26 +5,9 @@
 
 #include "time/calendar.h"
 #include "time/timestamp.h"
+#include "support/timestamps.h"
 
 namespace {
-
-Timestamp ts(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-    Timestamp t;
-    t.year = static_cast<uint16_t>(year);
-    t.month = static_cast<uint8_t>(month);
-    t.day = static_cast<uint8_t>(day);
-    t.hour = static_cast<uint8_t>(hour);
-    t.minute = static_cast<uint8_t>(minute);
-    t.second = static_cast<uint8_t>(second);
-    return t;
-}
-
-// All six fields, also those outside the calendar, for readable failures.
-std::string show(const Timestamp& t) {
-    return std::to_string(t.year) + "-" + std::to_string(t.month) + "-" + std::to_string(t.day) +
-           " " + std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
-           std::to_string(t.second);
-}
 
 bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 int monthDays(int y, int m) {

@@ -15,19 +15,14 @@
 #include "support/tempdir.h"
 #include "time/calendar.h"
 #include "time/timestamp.h"
+#include "support/timestamps.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 Timestamp when(int year, int month, int day, int hour, int minute = 0) {
-    Timestamp t;
-    t.year = static_cast<uint16_t>(year);
-    t.month = static_cast<uint8_t>(month);
-    t.day = static_cast<uint8_t>(day);
-    t.hour = static_cast<uint8_t>(hour);
-    t.minute = static_cast<uint8_t>(minute);
-    return t;
+    return ts(year, month, day, hour, minute);
 }
 
 std::string upper(std::string s) {

@@ -11,25 +11,9 @@
 #include "platform/platform.h"
 #include "time/calendar.h"
 #include "time/timestamp.h"
+#include "support/timestamps.h"
 
 namespace {
-
-Timestamp ts(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-    Timestamp t;
-    t.year = static_cast<uint16_t>(year);
-    t.month = static_cast<uint8_t>(month);
-    t.day = static_cast<uint8_t>(day);
-    t.hour = static_cast<uint8_t>(hour);
-    t.minute = static_cast<uint8_t>(minute);
-    t.second = static_cast<uint8_t>(second);
-    return t;
-}
-
-std::string show(const Timestamp& t) {
-    return std::to_string(t.year) + "-" + std::to_string(t.month) + "-" + std::to_string(t.day) +
-           " " + std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
-           std::to_string(t.second);
-}
 
 // Seconds of wall-clock time from 1970-01-01 00:00:00 to t, beyond the 32-bit range too.
 int64_t secondsSince1970(const Timestamp& t) {
