@@ -129,6 +129,16 @@ bool removeListedFolder(const DirEntry& e) {
     return plat::removeFolder(path) || !folderExists(path);
 }
 
+// On POSIX a folder's own permissions decide whether it can be listed and whether its
+// entries can be deleted. Archives keep their sources' permissions, so a folder that is
+// read-only (or closed) for its owner is opened up before its content goes.
+void openUp(const std::string& folder) {
+    if (plat::kIsWindows) return;
+    const uint32_t attributes = plat::getAttributes(folder.c_str());
+    if (attributes == plat::kAttrInvalid || isLinkAttr(attributes)) return;
+    if (((attributes >> 16) & 0700) != 0700) plat::setAttributes(folder.c_str(), 0);
+}
+
 // What removeTree learns in one listing per folder: the files go to the walker's entry
 // list as listTreeFiles orders them (without sizes and times, which a removal never
 // reads), the folders below the root into `folders`, each folder's subfolders before
@@ -154,6 +164,7 @@ private:
         // The same limit as a search of the folder: a pattern that does not fit means a
         // folder that cannot be searched, never a shortened one.
         if (joinPath(folder, "*.*").size() > kMaxPathText) return;
+        openUp(folder);
         plat::OpenFolder open = plat::openFolder(folder.c_str());
         if (!open) {
             // The reconnect rule, on failure only: the open that follows is the search
