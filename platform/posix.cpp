@@ -58,13 +58,8 @@ void fillTimesAndName(const char* name, FindData& out) {
     std::strncpy(out.name, name, sizeof out.name - 1);
 }
 
-// The way without statx: lstat, stat for a link, and no creation time.
-bool describeByStat(const std::string& fullPath, const char* name, FindData& out) {
-    struct stat lst;
-    if (lstat(fullPath.c_str(), &lst) != 0) return false;
-    bool isLink = S_ISLNK(lst.st_mode);
-    struct stat st = lst;
-    if (isLink && stat(fullPath.c_str(), &st) != 0) st = lst;
+// Find data from what stat delivered (no creation time there).
+void fillFromStat(const char* name, const struct stat& st, bool isLink, FindData& out) {
     out = FindData{};
     out.attributes = attributesOf(name, st.st_mode, isLink);
     out.fullSize = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
@@ -72,6 +67,16 @@ bool describeByStat(const std::string& fullPath, const char* name, FindData& out
     out.lastWriteNs = toNs(st.st_mtim);
     out.lastAccessNs = toNs(st.st_atim);
     fillTimesAndName(name, out);
+}
+
+// The way without statx: lstat, stat for a link, and no creation time.
+bool describeByStat(const std::string& fullPath, const char* name, FindData& out) {
+    struct stat lst;
+    if (lstat(fullPath.c_str(), &lst) != 0) return false;
+    bool isLink = S_ISLNK(lst.st_mode);
+    struct stat st = lst;
+    if (isLink && stat(fullPath.c_str(), &st) != 0) st = lst;
+    fillFromStat(name, st, isLink, out);
     return true;
 }
 
@@ -286,13 +291,7 @@ bool describeOpenFile(FILE* file, const char* name, FindData& out) {
 #endif
     struct stat st;
     if (fstat(fd, &st) != 0) return false;
-    out = FindData{};
-    out.attributes = attributesOf(name, st.st_mode, false);
-    out.fullSize = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
-    out.size = static_cast<uint32_t>(out.fullSize);
-    out.lastWriteNs = toNs(st.st_mtim);
-    out.lastAccessNs = toNs(st.st_atim);
-    fillTimesAndName(name, out);
+    fillFromStat(name, st, false, out);
     return true;
 }
 

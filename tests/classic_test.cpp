@@ -38,17 +38,6 @@ bool isSchemeLine(const std::string& line) {
     return false;
 }
 
-// Sorted names of the subfolders of a folder; empty when it does not exist.
-std::vector<std::string> subfolders(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) return names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.is_directory()) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class ClassicScheme : public ::testing::Test {
 protected:
     TempDir dir;

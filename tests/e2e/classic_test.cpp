@@ -24,17 +24,6 @@ std::string upper(std::string s) {
     return s;
 }
 
-// Sorted names of the subfolders of a folder; empty when it does not exist.
-std::vector<std::string> subfolders(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) return names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.is_directory()) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::vector<std::string> sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     return names;

@@ -1,5 +1,6 @@
 #include "support/tempdir.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -78,6 +79,16 @@ std::string readFile(const std::string& path) {
 bool exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::vector<std::string> subfolders(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_directory()) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void removeAll(const std::string& path) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -26,6 +27,8 @@ std::string joinNative(const std::string& folder, const std::string& rel);
 void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
+// Sorted names of the subfolders of a folder; empty when it does not exist.
+std::vector<std::string> subfolders(const std::string& folder);
 void makeDirs(const std::string& path);
 // Makes a removal possible again (permissions, attributes) and removes the tree.
 void removeAll(const std::string& path);
