@@ -52,13 +52,13 @@ int stdinFile(const std::optional<std::string>& bytes) {
 
 }  // namespace
 
-ProcessResult runProcess(const ProcessSpec& spec) {
+ProcessResult runProcess(const ProcessRequest& request) {
     ProcessResult result;
-    if (spec.argv.empty()) {
+    if (request.argv.empty()) {
         result.err = "runner: no program";
         return result;
     }
-    int in = stdinFile(spec.stdinBytes);
+    int in = stdinFile(request.stdinBytes);
     int outPipe[2], errPipe[2];
     if (in < 0 || pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
         result.err = std::string("runner: ") + std::strerror(errno);
@@ -71,10 +71,10 @@ ProcessResult runProcess(const ProcessSpec& spec) {
         dup2(in, 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
-        for (const auto& [name, value] : spec.environment) setenv(name.c_str(), value.c_str(), 1);
-        if (!spec.workingFolder.empty() && chdir(spec.workingFolder.c_str()) != 0) _exit(126);
+        for (const auto& [name, value] : request.environment) setenv(name.c_str(), value.c_str(), 1);
+        if (!request.workingFolder.empty() && chdir(request.workingFolder.c_str()) != 0) _exit(126);
         std::vector<char*> argv;
-        for (const std::string& a : spec.argv) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : request.argv) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execvp(argv[0], argv.data());
         std::fprintf(stderr, "runner: cannot start %s: %s\n", argv[0], std::strerror(errno));
@@ -91,7 +91,7 @@ ProcessResult runProcess(const ProcessSpec& spec) {
     }
     setpgid(pid, pid);
 
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(spec.timeoutSeconds);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.timeoutSeconds);
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int openCount = 2;
@@ -125,7 +125,7 @@ ProcessResult runProcess(const ProcessSpec& spec) {
     }
     if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     off_t offset = lseek(in, 0, SEEK_CUR);
-    result.stdinConsumed = (spec.stdinBytes && offset > 0) ? static_cast<long>(offset) : 0;
+    result.stdinConsumed = (request.stdinBytes && offset > 0) ? static_cast<long>(offset) : 0;
     close(in);
     return result;
 }
@@ -159,30 +159,30 @@ std::string E2ETest::programPath(const std::string& hostPath) const {
 
 ProcessResult E2ETest::run(const std::vector<std::string>& args,
                            std::optional<std::string> stdinBytes, const RunExtras& extras) {
-    ProcessSpec spec;
-    spec.argv = extras.commandPrefix;
+    ProcessRequest request;
+    request.argv = extras.commandPrefix;
     if (isWine()) {
-        spec.argv.push_back("wine");
-        spec.argv.push_back(winExe());
-        spec.environment.push_back({"WINEDEBUG", "-all"});
+        request.argv.push_back("wine");
+        request.argv.push_back(winExe());
+        request.environment.push_back({"WINEDEBUG", "-all"});
         if (!extras.commandPrefix.empty() && extras.commandPrefix[0] == "faketime") {
             // A Wine server started under a faked clock keeps it for every later run;
             // its timers never fire on a clock that stands.
-            spec.environment.push_back({"FAKETIME_SKIP_CMDS", "wineserver64,wineserver"});
-            spec.environment.push_back({"FAKETIME_DONT_FAKE_MONOTONIC", "1"});
+            request.environment.push_back({"FAKETIME_SKIP_CMDS", "wineserver64,wineserver"});
+            request.environment.push_back({"FAKETIME_DONT_FAKE_MONOTONIC", "1"});
         }
     } else {
-        spec.argv.push_back(VAULTIX_NATIVE_EXE);
+        request.argv.push_back(VAULTIX_NATIVE_EXE);
     }
-    spec.argv.insert(spec.argv.end(), args.begin(), args.end());
-    spec.stdinBytes = std::move(stdinBytes);
-    spec.environment.insert(spec.environment.end(), extras.environment.begin(),
+    request.argv.insert(request.argv.end(), args.begin(), args.end());
+    request.stdinBytes = std::move(stdinBytes);
+    request.environment.insert(request.environment.end(), extras.environment.begin(),
                             extras.environment.end());
-    spec.workingFolder = extras.workingFolder;
-    spec.timeoutSeconds = extras.timeoutSeconds;
-    ProcessResult result = runProcess(spec);
+    request.workingFolder = extras.workingFolder;
+    request.timeoutSeconds = extras.timeoutSeconds;
+    ProcessResult result = runProcess(request);
     result.out = normaliseLineEnds(result.out);
-    EXPECT_FALSE(result.timedOut) << "the program did not end within " << spec.timeoutSeconds
+    EXPECT_FALSE(result.timedOut) << "the program did not end within " << request.timeoutSeconds
                                   << " s and was killed";
     return result;
 }

@@ -12,7 +12,7 @@
 
 namespace e2e {
 
-struct ProcessSpec {
+struct ProcessRequest {
     std::vector<std::string> argv;               // argv[0] is looked up in PATH
     std::optional<std::string> stdinBytes;       // none: standard input is /dev/null
     std::vector<std::pair<std::string, std::string>> environment;  // added or replaced
@@ -28,7 +28,7 @@ struct ProcessResult {
     long stdinConsumed = 0;  // bytes the program read from the given standard input
 };
 
-ProcessResult runProcess(const ProcessSpec& spec);
+ProcessResult runProcess(const ProcessRequest& request);
 
 // CR LF -> LF: Windows text mode writes CR LF to the console and to the error file.
 std::string normaliseLineEnds(const std::string& text);
