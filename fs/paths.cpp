@@ -71,10 +71,10 @@ void reconnectForPath(const std::string& path) {
 }
 
 FILE* openWithReconnect(const std::string& path, const char* mode) {
-    FILE* f = std::fopen(path.c_str(), mode);
+    FILE* f = plat::openFile(path.c_str(), mode);
     if (f) return f;
     reconnectForPath(path);
-    return std::fopen(path.c_str(), mode);
+    return plat::openFile(path.c_str(), mode);
 }
 
 std::string getCurrentFolder() {

@@ -54,6 +54,11 @@ FindHandle findFirst(const char* pattern, FindData& out);
 bool findNext(FindHandle handle, FindData& out);
 void findClose(FindHandle handle);
 
+// Opens a file as a standard stream (fopen modes). POSIX: reading never waits for a
+// pipe's writer (a pipe without one reads as empty) and refuses devices, whose content
+// has no end (/dev/zero) or is no file of anybody's.
+FILE* openFile(const char* path, const char* mode);
+
 uint32_t getAttributes(const char* path);  // kAttrInvalid on failure
 // 0 means "none": the entry can then be overwritten or removed.
 bool setAttributes(const char* path, uint32_t attributes);

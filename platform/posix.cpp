@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstring>
 #include <ctime>
@@ -277,6 +278,24 @@ bool setFileTimes(const char* path, int64_t, int64_t lastAccessNs, int64_t lastW
     fillTime(ts[0], lastAccessNs);
     fillTime(ts[1], lastWriteNs);
     return utimensat(AT_FDCWD, path, ts, 0) == 0;
+}
+
+FILE* openFile(const char* path, const char* mode) {
+    if (mode[0] != 'r') return std::fopen(path, mode);
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    // Blocking again: a pipe with a writer is read to its end, one without is empty.
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, mode);
+    if (!file) close(fd);
+    return file;
 }
 
 bool describeOpenFile(FILE* file, const char* name, FindData& out) {

@@ -230,6 +230,8 @@ void findClose(FindHandle handle) {
     delete handle;
 }
 
+FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
 uint32_t getAttributes(const char* path) {
     if (isLong(path)) return GetFileAttributesW(longForm(path).c_str());
     return GetFileAttributesA(path);

@@ -263,10 +263,33 @@ TEST_P(Faults, SecondRunInTheSameSecond) {
     expectOutsideUnchanged(before, "target", {"err.txt", "src/later.txt"});
 }
 
+// Whether a process other than this one has the file open (Linux: /proc/PID/fd).
+bool waitForOtherOpener(const std::string& path, std::chrono::seconds limit) {
+    const std::string self = std::to_string(getpid());
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::error_code ec;
+        for (const auto& proc : std::filesystem::directory_iterator("/proc", ec)) {
+            std::string pid = proc.path().filename().string();
+            if (pid == self || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::error_code fdError;
+            for (const auto& fdEntry :
+                 std::filesystem::directory_iterator(proc.path() / "fd", fdError)) {
+                std::error_code linkError;
+                if (std::filesystem::read_symlink(fdEntry.path(), linkError).string() == path)
+                    return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 // A source file that vanishes and one that grows while the run is under way. The run
-// is held at a named pipe in the source: it blocks when it opens the pipe to copy it,
-// the test changes the tree, then feeds the pipe. The pipe itself is a file whose
-// listing shows 0 bytes and whose content keeps coming: the copy takes all of it.
+// is held at a named pipe in the source: the test holds the pipe open as its writer, so
+// the copy of the pipe waits for data; meanwhile the test changes the tree, then feeds
+// the pipe and closes it. The pipe's listing shows 0 bytes and its content keeps
+// coming: the copy takes all of it.
 TEST_P(Faults, SourceFilesVanishAndGrowDuringTheRun) {
     if (isWine())
         GTEST_SKIP() << "a named pipe as a source file would block the wine server itself: "
@@ -277,17 +300,17 @@ TEST_P(Faults, SourceFilesVanishAndGrowDuringTheRun) {
     writeFile(grows, "short");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
     auto before = verify::snapshot(work.path());
+    // Read and write: opening never waits, and the pipe has its writer from the start.
+    int fd = open(pipe.c_str(), O_RDWR | O_CLOEXEC);  // the program must not inherit it
+    ASSERT_GE(fd, 0);
 
     const std::string fed = bytes(250000, 9);
     std::thread feeder([&] {
-        // Wait (bounded) until the program opens the pipe for reading.
-        int fd = -1;
-        for (int i = 0; i < 6000 && fd < 0; ++i) {
-            fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // Wait (bounded) until another process, the program, has the pipe open.
+        if (!waitForOtherOpener(pipe, std::chrono::seconds(60))) {
+            close(fd);
+            return;
         }
-        if (fd < 0) return;
-        fcntl(fd, F_SETFL, 0);
         std::remove(gone.c_str());
         writeFile(grows, "short and now a good deal longer");
         signal(SIGPIPE, SIG_IGN);

@@ -3,8 +3,10 @@
 // source. Whatever the input, the run ends, writes nothing past a capacity, cuts no
 // path silently and keeps the promise of support/verify.h.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -258,6 +260,30 @@ TEST_P(Hostile, LinkLoopInSource) {
     std::string archive = newArchive(target);
     ASSERT_FALSE(archive.empty()) << r.out;
     expectPromise(r, {sourceCopy(src, archive)}, errorFile);
+}
+
+// Special files in a source (POSIX): a pipe nobody writes to and a device must not hold
+// the run forever or fill the target. The pipe arrives empty, the device is named as
+// not copied, and everything else is copied.
+TEST_P(Hostile, PipeAndDeviceInSourceDoNotHoldTheRun) {
+    if (isWine()) GTEST_SKIP() << "pipes and devices are POSIX matters";
+    const std::string pipe = src + "/p_pipe", device = src + "/zero";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0;
+    auto r = run(args(), std::nullopt, withTimeout(60));
+    EXPECT_EQ(r.exitCode, 0);
+    std::string archive = newArchive(target);
+    ASSERT_FALSE(archive.empty()) << r.out;
+    EXPECT_EQ(readFile(archive + "/p_pipe"), "");
+    if (haveDevice) {
+        EXPECT_TRUE(hasLine(r.out, device + " ... FEHLER")) << r.out;
+        EXPECT_FALSE(exists(archive + "/zero"));
+    }
+    // Compared without them: reading them back would wait or never end.
+    std::remove(pipe.c_str());
+    std::remove(device.c_str());
+    EXPECT_EQ(readFile(archive + "/a.txt"), "a");
+    EXPECT_EQ(readFile(archive + "/sub/b.txt"), "b");
 }
 
 // A target inside its source: the run never copies its own archives into themselves,
